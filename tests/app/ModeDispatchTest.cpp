@@ -1,0 +1,44 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/ChildProcess.h"
+
+namespace {
+
+const std::wstring Probe = SiblingPath(L"library-probe.exe");
+const std::wstring SetupProgram = SiblingPath(L"tarmesh-setup.exe");
+
+std::string ModeFor(const std::wstring& arguments)
+{
+    const ChildResult child = RunChild(Probe, L"\"" + Probe + L"\" " + arguments, L"TARMESH_PROBE=args");
+    EXPECT_TRUE(child.started && child.finished);
+    return ParseProbeLines(child.output)["mode"];
+}
+
+}  // namespace
+
+TEST(ModeDispatch, OnlyExactFirstArgumentSelectsAMode)
+{
+    EXPECT_EQ(ModeFor(L""), "interactive");
+    EXPECT_EQ(ModeFor(L"/help"), "interactive");
+    EXPECT_EQ(ModeFor(L"/UNINSTALL"), "interactive");
+    EXPECT_EQ(ModeFor(L"/uninstall2"), "interactive");
+    EXPECT_EQ(ModeFor(L"\" /uninstall\""), "interactive");
+    EXPECT_EQ(ModeFor(L"x /uninstall"), "interactive");
+    EXPECT_EQ(ModeFor(L"/uninstall"), "uninstall");
+    EXPECT_EQ(ModeFor(L"/uninstall /create extra"), "uninstall");
+    EXPECT_EQ(ModeFor(L"\"/create\""), "create") << "enclosing quotes are removed";
+    EXPECT_EQ(ModeFor(L"/create"), "create");
+    EXPECT_EQ(ModeFor(L"/create a b c d e"), "create");
+}
+
+TEST(ModeDispatch, SetupProgramEndsWithExitCodeZeroInEveryMode)
+{
+    for (const wchar_t* arguments : {L"/create", L"/create \"C:\\Out\\\"", L"/uninstall", L"/uninstall x"}) {
+        const ChildResult child = RunChild(SetupProgram, L"\"" + SetupProgram + L"\" " + arguments);
+        EXPECT_TRUE(child.started);
+        EXPECT_TRUE(child.finished) << Utf8(arguments);
+        EXPECT_EQ(child.exitCode, 0u) << Utf8(arguments);
+    }
+}
