@@ -26,7 +26,7 @@ set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)
 # A GoogleTest program whose cases each become one ctest test, run under Wine.
 function(tarmesh_add_gtest name)
     add_executable(${name} ${ARGN})
-    target_link_libraries(${name} PRIVATE GTest::gtest_main tarmesh_test_support)
+    target_link_libraries(${name} PRIVATE GTest::gtest tarmesh_test_support)
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 120
