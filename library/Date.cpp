@@ -63,8 +63,8 @@ WString Date::Format() const
     return Format(L"#Y/#+M/#+D #+h:#+m:#+s");
 }
 
-// Longer tokens go before the shorter ones they begin with; no value holds
-// a "#", so a replacement never forms a new token.
+// No value holds a "#", so a replacement never forms a new token with the
+// text around it.
 WString Date::Format(const wchar_t* format) const
 {
     WString text(format);
