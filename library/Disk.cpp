@@ -145,9 +145,8 @@ public:
         folderPart = pattern.Left(cut + 1);
         mask = pattern.Mid(cut + 1);
         const bool wildcard = mask.Find(L"*", 0, -1) >= 0;
-        if (!FirstPass(pattern, wildcard) || !wildcard)
-            return count;
-        SecondPass();
+        if (FirstPass(pattern, wildcard) && wildcard)
+            SecondPass();
         return count;
     }
 

@@ -23,6 +23,8 @@ public:
     static constexpr int32_t OnlyFoldersWithFiles = 0x20;
     static constexpr int32_t OnlyFoldersWithoutSubfolders = 0x40;
     static constexpr int32_t OnlyFoldersWithSubfolders = 0x80;
+    // The four filters look at a folder's direct content; two that
+    // contradict each other leave no folder to report.
 
     Disk() = default;
     virtual ~Disk() = default;
@@ -42,11 +44,12 @@ public:
     // On failure the levels already made stay.
     [[nodiscard]] bool CreateFolder(const WString& path);
 
-    // Deletes every file below the folder, then every subfolder, deepest
-    // first. The path must end with its separator. A file that cannot be deleted ends the work at once unless
+    // Deletes every file below the folder, hidden ones too, then every
+    // subfolder, deepest first. The path must end with its separator. A file
+    // that cannot be deleted ends the work at once unless
     // goOnAfterFileFailure; a folder that cannot be removed always does.
     // keepTop leaves the folder itself in place. True when everything that
-    // was to go has gone.
+    // was to go has gone; what went before a failure stays gone.
     bool DeleteFolder(const WString& path, bool goOnAfterFileFailure, bool keepTop);
 
     // Lists the entries that match the last part of the pattern, in the
@@ -62,7 +65,7 @@ public:
                  int32_t* folderCounter);
 
 private:
-    bool DeleteFiles(const WString& folder, bool goOnAfterFileFailure);
+    [[nodiscard]] bool DeleteFiles(const WString& folder, bool goOnAfterFileFailure);
     [[nodiscard]] bool RemoveSubfolders(const WString& folder);
 
     // Receives the shell's folder path and the path search's answer.
