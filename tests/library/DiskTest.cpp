@@ -144,8 +144,8 @@ TEST_F(DiskTest, FileHeldWithoutDeleteSharingStaysAndOnlyItsFolderRemains)
         ASSERT_NE(held.get(), INVALID_HANDLE_VALUE);
         EXPECT_EQ(disk.DeleteFolder(x.c_str(), c.goOn, c.keepTop), c.result);
         // Without goOn the files after the held one in listing order stay too.
-        const auto heldAt = std::find(files.begin(), files.end(), x + c.held);
-        const Names left = c.goOn ? Names{x + c.held} : Names(heldAt, files.end());
+        const auto heldAt = std::find(files.begin(), files.end(), heldPath);
+        const Names left = c.goOn ? Names{heldPath} : Names(heldAt, files.end());
         EXPECT_EQ(Walk(x, Disk::Recurse | Disk::Files | (c.result ? Disk::Folders : 0)), left);
     }
 }
@@ -186,9 +186,13 @@ TEST_F(DiskTest, FolderFiltersLookAtDirectContentOnly)
           L"both\\f", L"both\\s\\", L"hidonly\\", L"hidonly\\h"},
          {L"hidonly\\h"});
     const std::pair<int32_t, Names> cases[] = {
-        {0x12, {L"empty", L"subs"}},          {0x1A, {L"empty", L"hidonly", L"subs"}},
-        {0x22, {L"both", L"files", L"hidonly"}}, {0x42, {L"empty", L"files", L"hidonly"}},
-        {0x82, {L"both", L"subs"}},           {0x32, {}}};
+        {0x12, {L"empty", L"subs"}},
+        {0x1A, {L"empty", L"hidonly", L"subs"}},
+        {0x22, {L"both", L"files", L"hidonly"}},
+        {0x42, {L"empty", L"files", L"hidonly"}},
+        {0x82, {L"both", L"subs"}},
+        {0x32, {}},
+    };
     for (const auto& [flags, names] : cases) {
         Names paths;
         for (const std::wstring& name : names)
