@@ -1,0 +1,81 @@
+#pragma once
+
+// A growable byte buffer with one position that reading and writing both
+// move. Resources, whole files, package members and their unpacked data
+// travel in it.
+//
+// Reading past the end never fails hard: a read is cut to what is left and
+// the shortfall is logged with Warn; a seek outside the data lands at the
+// end, also with a warning.
+//
+// Invariants: 0 <= position <= size <= capacity. A new buffer owns 1024
+// bytes. The one state without an array (data null, counters 0) follows a
+// failed LoadBinaryResource; in it every read, write and seek returns 0 or
+// an empty text and changes nothing. Counts are signed 32-bit, so a buffer
+// holds at most 2^31 - 1 bytes.
+//
+// The fields are read directly by callers; only the operations below
+// change them.
+
+#include <cstdint>
+#include <memory>
+
+#include "TString.h"
+
+class Mem
+{
+public:
+    std::unique_ptr<uint8_t[]> data;
+    int32_t capacity = 0;
+    int32_t size = 0;
+    int32_t position = 0;
+
+    Mem();
+    Mem(const Mem&) = delete;
+    Mem& operator=(const Mem&) = delete;
+    virtual ~Mem();
+
+    // An empty buffer of at least 1024 bytes, exactly n when n is larger.
+    void Reset(int32_t n);
+    // A whole resource of type "BINARY" from the running program. On
+    // failure the buffer is left without an array.
+    [[nodiscard]] bool LoadBinaryResource(uint16_t id);
+    // A whole file, positioned at its start. A missing, unreadable or empty
+    // file gives false and a fresh empty buffer.
+    [[nodiscard]] bool LoadFile(const WString& path);
+
+    [[nodiscard]] int32_t Remaining() const;
+    // Zeroes the n destination bytes first, so a number read at the end
+    // gets zero for its missing high bytes.
+    int32_t Read(void* destination, int32_t n);
+    // Writes at the position, growing the array to a power of two when
+    // size + n passes the capacity; returns n, or 0 when nothing was
+    // written.
+    int32_t Write(const void* source, int32_t n);
+    // n bytes (all that remain for n < 0) from the source's position; the
+    // source moves past what was copied.
+    int32_t WriteFrom(Mem& source, int32_t n);
+    int32_t Seek(int32_t pos);
+
+    // UTF-16LE up to a 0x0000 pair, which is consumed; the empty text and
+    // no move when no terminator follows.
+    WString ReadWideText();
+    // Bytes up to LF, CR, CR LF or NUL; the line end is consumed, a NUL is
+    // not (the next call passes over it and returns the empty text).
+    NString ReadLine();
+    NString ReadRestText();
+    WString ReadRestWideText();
+
+    // The position just after the first match from the position on, where
+    // the position is left; -1 and no move when there is none.
+    [[nodiscard]] int32_t FindBytes(const void* pattern, int32_t n);
+    // Unpacks the one gzip member this buffer holds and appends the result
+    // at the destination's position. Returns the bytes appended, 0 for a
+    // member that is damaged, empty or too large to hold.
+    [[nodiscard]] int32_t Gunzip(Mem& destination);
+
+private:
+    bool Grow(int32_t needed, std::unique_ptr<uint8_t[]>& previous);
+    uint32_t LittleEndianAt(int32_t offset) const;
+    int32_t DeflateDataOffset() const;
+};
