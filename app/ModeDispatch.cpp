@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "library/Library.h"
+#include "package/PackageBuilder.h"
 
 namespace {
 
@@ -12,9 +13,17 @@ bool IsArgument0(const wchar_t* wanted)
     return std::wcscmp(argument.buffer != nullptr ? argument.buffer : L"", wanted) == 0;
 }
 
-// The package builder, the uninstaller and the setup window are not part of
-// this build yet: until they are, their modes end at once.
-void RunCreateMode() {}
+// The maker's build tool: missing arguments reach the builder as empty
+// texts, and its result alone decides the answer.
+void RunCreateMode()
+{
+    const bool created = CreatePackage(Library::Argument(1), Library::Argument(2), Library::Argument(3),
+                                       Library::Argument(4));
+    MessageBoxW(nullptr, created ? L"OK" : L"BUG", L"Library Message Box", 0);
+}
+
+// The uninstaller and the setup window are not part of this build yet:
+// until they are, their modes end at once.
 void RunUninstallMode() {}
 void RunInteractiveMode(HINSTANCE, int) {}
 

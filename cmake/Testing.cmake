@@ -3,18 +3,13 @@
 # the whole run. Programs that show windows run in a second prefix that has
 # an X display of its own (Xvfb), so every other test stays headless.
 
-find_program(WINE64_PROGRAM NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH REQUIRED)
-find_program(WINESERVER_PROGRAM NAMES wineserver REQUIRED)
 find_program(XVFB_PROGRAM NAMES Xvfb REQUIRED)
+include(${CMAKE_SOURCE_DIR}/cmake/WineRunner.cmake)
 
-# Writes the runner ${CMAKE_BINARY_DIR}/<runner> for the prefix <prefix>.
+# The runner ${CMAKE_BINARY_DIR}/<runner> and the fixture of the same name,
+# whose start and stop tests keep one wineserver alive for the whole run.
 function(tarmesh_wine_runner runner prefix with_display)
-    set(TARMESH_WINEPREFIX ${CMAKE_BINARY_DIR}/${prefix})
-    set(TARMESH_WINE_DISPLAY ${with_display})
-    configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/${runner}
-        FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
-                         WORLD_READ WORLD_EXECUTE
-        @ONLY)
+    tarmesh_wine_runner_script(${runner} ${prefix} ${with_display})
     add_test(NAME ${runner}.start COMMAND ${CMAKE_BINARY_DIR}/${runner} --start)
     add_test(NAME ${runner}.stop COMMAND ${CMAKE_BINARY_DIR}/${runner} --stop)
     set_tests_properties(${runner}.start PROPERTIES FIXTURES_SETUP ${runner} TIMEOUT 180)

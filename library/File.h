@@ -62,10 +62,11 @@ public:
     // This whole file as one gzip member at the target's position; returns
     // the member's length, 0 when nothing usable was written.
     [[nodiscard]] int32_t Gzip(File& target);
+    // Four bytes, least significant first.
+    int32_t WriteLittleEndian(uint32_t value);
 
 private:
     int32_t WriteBytes(const void* bytes, int32_t n);
-    int32_t WriteLittleEndian(uint32_t value);
 };
 
 // The CRC-32 of the gzip trailer (reflected polynomial 0xEDB88320). False

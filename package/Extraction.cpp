@@ -36,8 +36,10 @@ int32_t ExtractEntry(int32_t year, const WString& relativePath, Mem& package, co
         return -1;
     }
     const WString target = addinsFolder + relativePath;
+    // A folder that cannot be made shows up as a target that cannot be
+    // opened, which the user is asked about.
     Disk disk;
-    disk.CreateFolder(FolderPart(target));
+    (void)disk.CreateFolder(FolderPart(target));
     File file;
     if (!OpenTarget(file, target, prompts))
         return -1;

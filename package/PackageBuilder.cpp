@@ -18,12 +18,6 @@ PackageBuild Failed(const WString& reason)
     return build;
 }
 
-void WriteInt32(File& file, uint32_t value)
-{
-    const uint8_t bytes[4] = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
-    std::fwrite(bytes, 1, sizeof bytes, file.stream);
-}
-
 // One record: the name, a placeholder for the stored size, the member, and
 // then the member's real length over the placeholder.
 PackageBuild WriteRecord(File& package, const WString& sourcePath, const WString& name)
@@ -33,12 +27,12 @@ PackageBuild WriteRecord(File& package, const WString& sourcePath, const WString
         return Failed(L"cannot read " + sourcePath);
     package.WriteWideText(name);
     const int32_t sizeAt = package.Tell();
-    WriteInt32(package, 0);
+    package.WriteLittleEndian(0);
     const int32_t memberLength = source.Gzip(package);
     if (memberLength == 0)
         return Failed(L"empty or not compressible: " + sourcePath);
     package.Seek(sizeAt);
-    WriteInt32(package, static_cast<uint32_t>(memberLength));
+    package.WriteLittleEndian(static_cast<uint32_t>(memberLength));
     package.SeekEnd();
     PackageBuild written;
     written.complete = true;
@@ -55,7 +49,7 @@ PackageBuild WritePackage(const WString& sourceFolder, const WString& packagePat
     disk.List(&files.items, sourceFolder + L"*.*", RecurseFiles, nullptr, nullptr);
     if (files.items.empty())
         return Failed(L"no file below " + sourceFolder);
-    WriteInt32(package, static_cast<uint32_t>(files.items.size()));
+    package.WriteLittleEndian(static_cast<uint32_t>(files.items.size()));
     for (const WString* path : files.items) {
         const PackageBuild record = WriteRecord(package, *path, path->Mid(sourceFolder.length));
         if (!record.complete)

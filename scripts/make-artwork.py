@@ -5,7 +5,7 @@ every run:
   banner.bmp          500 x 200, 24 bits: the banner at the top of the window
   tarmesh.ico         16, 32, 48, 64, 128 and 256 pixels, 32 bits: class icon
   tarmesh-small.ico   16 x 16, 32 bits: small class icon
-  licence.txt         the licence text as UTF-16LE with FF FE, CR LF lines
+  licence-utf16.txt   the licence text as UTF-16LE with FF FE, CR LF lines
 
 usage: make-artwork.py LICENCE_SOURCE OUTPUT_FOLDER
 """
@@ -162,7 +162,7 @@ def main():
     write_if_changed(os.path.join(folder, "banner.bmp"), banner_bmp())
     write_if_changed(os.path.join(folder, "tarmesh.ico"), ico([16, 32, 48, 64, 128, 256]))
     write_if_changed(os.path.join(folder, "tarmesh-small.ico"), ico([16]))
-    write_if_changed(os.path.join(folder, "licence.txt"), licence(source))
+    write_if_changed(os.path.join(folder, "licence-utf16.txt"), licence(source))
 
 
 if __name__ == "__main__":

@@ -1,0 +1,22 @@
+#include "SetupPrompts.h"
+
+#include <windows.h>
+
+#include "app/Progress.h"
+
+bool SetupPrompts::RetryLockedTarget()
+{
+    return MessageBoxW(SetupWindows::window, L"Please close Revit before installing the tarmesh plugin.", L"Error",
+                       MB_RETRYCANCEL | MB_ICONEXCLAMATION) == IDRETRY;
+}
+
+void SetupPrompts::ReportCorrupted()
+{
+    MessageBoxW(SetupWindows::window, L"Installation ERROR: archive data corrupted.", L"Error", MB_ICONERROR);
+}
+
+void SetupPrompts::ReportProgress(const wchar_t* line)
+{
+    AppendProgress(line);
+    Sleep(5);
+}

@@ -1,0 +1,8 @@
+#include "SetupVersion.h"
+
+#include "setup-version.h"
+
+const wchar_t* SetupVersion()
+{
+    return SETUP_VERSION;
+}

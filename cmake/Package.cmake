@@ -1,0 +1,62 @@
+# The payload the setup program carries: the packing tool packs the folder of
+# version folders into a package inside the build folder, writes the version
+# header there, and the resource script embeds the package with the
+# licence and the artwork. Nothing tracked is changed.
+
+set(TARMESH_PAYLOAD_DIR ${CMAKE_SOURCE_DIR}/sample/payload CACHE PATH
+    "Folder of version folders (0000 for every Revit version, or a year) packed into the setup program")
+set(TARMESH_ASSEMBLY_INFO ${CMAKE_SOURCE_DIR}/sample/AssemblyInfo.cs CACHE FILEPATH
+    "The add-in's assembly information file; its AssemblyVersion gives the setup version")
+set(TARMESH_PACK_TOOL "" CACHE FILEPATH
+    "A tarmesh-pack.exe that can run here; empty for the one of this build")
+set(TARMESH_PACK_RUNNER "" CACHE FILEPATH
+    "The Wine runner for TARMESH_PACK_TOOL; empty for the one of this build")
+
+if(TARMESH_PACK_TOOL STREQUAL "")
+    set(pack_tool $<TARGET_FILE:tarmesh-pack>)
+    set(pack_tool_target tarmesh-pack)
+else()
+    set(pack_tool ${TARMESH_PACK_TOOL})
+    set(pack_tool_target "")
+endif()
+if(TARMESH_PACK_RUNNER STREQUAL "")
+    include(${CMAKE_SOURCE_DIR}/cmake/WineRunner.cmake)
+    tarmesh_wine_runner_script(wine-run wineprefix 0)
+    set(pack_runner ${CMAKE_BINARY_DIR}/wine-run)
+else()
+    set(pack_runner ${TARMESH_PACK_RUNNER})
+endif()
+
+file(REAL_PATH ${TARMESH_PAYLOAD_DIR} payload_dir)
+file(REAL_PATH ${TARMESH_ASSEMBLY_INFO} assembly_info)
+if(NOT IS_DIRECTORY ${payload_dir})
+    message(FATAL_ERROR "TARMESH_PAYLOAD_DIR is not a folder: ${TARMESH_PAYLOAD_DIR}")
+endif()
+file(GLOB_RECURSE payload_files CONFIGURE_DEPENDS ${payload_dir}/*)
+
+set(generated ${CMAKE_BINARY_DIR}/generated)
+set(TARMESH_PACKAGE_FILE ${generated}/tarmesh.pkg)
+add_custom_command(
+    OUTPUT ${TARMESH_PACKAGE_FILE} ${generated}/setup-version.h
+    COMMAND ${CMAKE_SOURCE_DIR}/cmake/pack-payload.sh ${pack_runner} ${pack_tool} ${payload_dir} ${assembly_info}
+            ${CMAKE_SOURCE_DIR}/resources/setup-version.h ${TARMESH_PACKAGE_FILE} ${generated}/setup-version.h
+    DEPENDS ${pack_tool_target} ${payload_files} ${assembly_info} ${CMAKE_SOURCE_DIR}/resources/setup-version.h
+            ${CMAKE_SOURCE_DIR}/cmake/pack-payload.sh
+    COMMENT "Packing ${payload_dir}"
+    VERBATIM)
+
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(artwork ${generated}/banner.bmp ${generated}/tarmesh.ico ${generated}/tarmesh-small.ico
+            ${generated}/licence-utf16.txt)
+add_custom_command(
+    OUTPUT ${artwork}
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/make-artwork.py
+            ${CMAKE_SOURCE_DIR}/resources/licence.txt ${generated}
+    DEPENDS ${CMAKE_SOURCE_DIR}/scripts/make-artwork.py ${CMAKE_SOURCE_DIR}/resources/licence.txt
+    COMMENT "Making the artwork and the licence resource"
+    VERBATIM)
+
+add_custom_target(tarmesh_payload DEPENDS ${TARMESH_PACKAGE_FILE} ${generated}/setup-version.h ${artwork})
+set(TARMESH_GENERATED_DIR ${generated})
+set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/setup.rc PROPERTIES
+    OBJECT_DEPENDS "${TARMESH_PACKAGE_FILE};${artwork};${CMAKE_SOURCE_DIR}/resources/tarmesh-setup.manifest")
