@@ -32,8 +32,12 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 function(tarmesh_add_gtest name)
     cmake_parse_arguments(PARSE_ARGV 1 ARG "WINDOWS" "" "")
     set(runner wine-run)
+    set(lock "")
     if(ARG_WINDOWS)
+        # Window tests answer message boxes by their captions, so no two
+        # may show boxes on the display at the same time.
         set(runner wine-run-x)
+        set(lock RESOURCE_LOCK wine-run-x-display)
     endif()
     add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
     target_link_libraries(${name} PRIVATE GTest::gtest tarmesh_test_support)
@@ -41,5 +45,5 @@ function(tarmesh_add_gtest name)
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 120
-        PROPERTIES FIXTURES_REQUIRED ${runner})
+        PROPERTIES FIXTURES_REQUIRED ${runner} ${lock})
 endfunction()
