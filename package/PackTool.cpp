@@ -12,6 +12,7 @@
 // keeps its trailing backslash.
 
 #include <cstdio>
+#include <cwchar>
 
 #include <windows.h>
 
@@ -82,9 +83,9 @@ int Run()
     const WString first = Library::Argument(0);
     if (first.length == 0 || Library::Argument(1).length == 0)
         return Fail(L"usage: tarmesh-pack SOURCE\\ PACKAGE [ASSEMBLYINFO HEADER] | --list PACKAGE | --verify PACKAGE");
-    if (first.Find(L"--list", 0, -1) == 0 && first.length == 6)
+    if (std::wcscmp(first.buffer, L"--list") == 0)
         return Walk(Library::Argument(1), false);
-    if (first.Find(L"--verify", 0, -1) == 0 && first.length == 8)
+    if (std::wcscmp(first.buffer, L"--verify") == 0)
         return Walk(Library::Argument(1), true);
     return Pack();
 }
