@@ -2,6 +2,9 @@
 
 #include <cwchar>
 
+#include "app/Progress.h"
+#include "app/SetupWindow.h"
+#include "app/UninstallProcedure.h"
 #include "library/Library.h"
 #include "package/PackageBuilder.h"
 
@@ -22,10 +25,34 @@ void RunCreateMode()
     MessageBoxW(nullptr, created ? L"OK" : L"BUG", L"Library Message Box", 0);
 }
 
-// The uninstaller and the setup window are not part of this build yet:
-// until they are, their modes end at once.
-void RunUninstallMode() {}
-void RunInteractiveMode(HINSTANCE, int) {}
+void RunUninstallMode()
+{
+    if (!UninstallAddin())
+        MessageBoxW(nullptr, L"Uninstall failed.", L"Error", MB_ICONERROR);
+}
+
+void RunMessageLoop()
+{
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+// Without a window (no desktop to show it on) nothing could ever end the
+// message loop, so the program ends at once instead.
+void RunInteractiveMode(HINSTANCE instance, int showCommand)
+{
+    RECT workArea = {};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+    RegisterSetupClass(instance);
+    if (!CreateSetupWindow(instance, workArea))
+        return;
+    ShowWindow(SetupWindows::window, showCommand);
+    UpdateWindow(SetupWindows::window);
+    RunMessageLoop();
+}
 
 }  // namespace
 

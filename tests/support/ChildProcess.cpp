@@ -86,7 +86,7 @@ ChildResult RunChild(const std::wstring& program, const std::wstring& commandLin
         std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
         line.push_back(0);
         std::vector<wchar_t> block = EnvironmentWith(environment);
-        result.started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
+        result.started = CreateProcessW(program.empty() ? nullptr : program.c_str(), line.data(), nullptr, nullptr, TRUE,
                                         CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &startup,
                                         &process) != 0;
         if (result.started) {

@@ -16,7 +16,8 @@ struct ChildResult
     std::string output;  // the exact bytes written to standard output
 };
 
-// `commandLine` is passed to CreateProcessW as it is, program path included.
+// `commandLine` is passed to CreateProcessW as it is, program path included;
+// an empty `program` lets Windows take the program from the command line.
 // Environment variables named in `environment` ("NAME=value" pairs) are set
 // for the child only.
 ChildResult RunChild(const std::wstring& program, const std::wstring& commandLine,

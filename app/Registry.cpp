@@ -1,0 +1,44 @@
+#include "Registry.h"
+
+namespace {
+
+bool SetValue(const WString& key, const wchar_t* name, DWORD type, const void* data, DWORD bytes)
+{
+    if (key.length == 0)
+        return false;
+    RegistryKey opened;
+    if (!opened.Create(HKEY_CURRENT_USER, key.buffer))
+        return false;
+    return RegSetValueExW(opened.handle, name, 0, type, static_cast<const BYTE*>(data), bytes) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+RegistryKey::~RegistryKey()
+{
+    if (handle != nullptr)
+        RegCloseKey(handle);
+}
+
+bool RegistryKey::Create(HKEY root, const wchar_t* name)
+{
+    wchar_t noClass[] = L"";
+    return RegCreateKeyExW(root, name, 0, noClass, 0, KEY_WRITE, nullptr, &handle, nullptr) == ERROR_SUCCESS;
+}
+
+bool RegistryKey::OpenForWriting(HKEY root, const wchar_t* name)
+{
+    return RegOpenKeyExW(root, name, 0, KEY_WRITE, &handle) == ERROR_SUCCESS;
+}
+
+bool SetRegistryString(const WString& key, const wchar_t* name, const WString& text)
+{
+    const DWORD bytes = static_cast<DWORD>((text.length + 1) * sizeof(wchar_t));
+    return SetValue(key, name, REG_SZ, text.buffer != nullptr ? text.buffer : L"", bytes);
+}
+
+bool SetRegistryNumber(const WString& key, const wchar_t* name, uint32_t value)
+{
+    const DWORD data = value;
+    return SetValue(key, name, REG_DWORD, &data, sizeof data);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+// The interactive installer's window: the banner, the licence in a text box,
+// "I accept the terms and conditions", "Install" and "Quit". Its handles
+// live in SetupWindows (Progress.h), where the install procedure finds them.
+
+#include <windows.h>
+
+// Identifiers of the controls.
+constexpr int InstallButtonId = 100;
+constexpr int QuitButtonId = 101;
+constexpr int AcceptCheckBoxId = 102;
+
+void RegisterSetupClass(HINSTANCE instance);
+
+// Creates the window, centred on the work area, and its four controls with
+// the default GUI font, and loads the licence. False when the window could
+// not be made (no desktop to show it on).
+bool CreateSetupWindow(HINSTANCE instance, const RECT& workArea);
+
+LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Replaces the text box's content with the licence text (empty when the
+// program carries none).
+void LoadLicenceText();

@@ -1,0 +1,467 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <future>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "BuildPaths.h"
+#include "SetupDriver.h"
+#include "library/Disk.h"
+#include "library/Mem.h"
+#include "package/PackageFormat.h"
+#include "support/ChildProcess.h"
+#include "support/MessageBoxes.h"
+#include "support/RealFiles.h"
+
+namespace {
+
+const std::wstring SetupProgram = SiblingPath(L"tarmesh-setup.exe");
+const wchar_t UninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\tarmesh";
+const wchar_t RunOnceKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+const wchar_t ShellFoldersKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+constexpr int Install = 100;
+constexpr int Quit = 101;
+constexpr int Accept = 102;
+
+using Files = std::map<std::wstring, std::string>;
+
+// Gives the program time to finish what follows a closed message box.
+bool Eventually(const std::function<bool()>& condition)
+{
+    for (int tries = 0; tries < 100; ++tries) {
+        if (condition())
+            return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void DeleteTree(const std::wstring& folder)
+{
+    Disk disk;
+    if (disk.FolderExists(folder.c_str()))
+        disk.DeleteFolder(folder.c_str(), true, false);
+}
+
+// Every file below `folder`, by path relative to it.
+void Collect(const std::wstring& folder, const std::wstring& relative, Files& files)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + relative + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            Collect(folder, relative + name + L"\\", files);
+        else
+            files[relative + name] = ReadWhole(folder + relative + name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+Files FilesBelow(const std::wstring& folder)
+{
+    Files files;
+    Collect(folder, L"", files);
+    return files;
+}
+
+// What a year's Addins folder must hold: the common files, with the year's
+// own files over them.
+Files ExpectedFor(int year)
+{
+    Files files = FilesBelow(std::wstring(TARMESH_PAYLOAD_FOLDER) + L"0000\\");
+    for (const auto& [path, content] : FilesBelow(std::wstring(TARMESH_PAYLOAD_FOLDER) + std::to_wstring(year) + L"\\"))
+        files[path] = content;
+    return files;
+}
+
+// The progress lines of one year, in the order of the built package.
+std::wstring ProgressFor(int year)
+{
+    Mem package;
+    EXPECT_TRUE(package.LoadFile(TARMESH_PACKAGE_FILE_PATH));
+    std::wstring lines;
+    const int32_t count = ReadEntryCount(package);
+    for (int32_t i = 0; i < count; ++i) {
+        WString name;
+        EXPECT_TRUE(ReadEntryName(package, name));
+        EXPECT_TRUE(SkipMember(package));
+        const int32_t version = EntryVersion(name);
+        if (version == 0 || version == year)
+            lines += std::to_wstring(year) + L"\\" + EntryTarget(name).buffer + L"...\r\n";
+    }
+    return lines;
+}
+
+std::wstring RegistryText(HKEY root, const wchar_t* key, const wchar_t* name, DWORD* type = nullptr)
+{
+    wchar_t data[2048] = {};
+    DWORD bytes = sizeof data - sizeof(wchar_t);
+    DWORD kind = 0;
+    if (RegGetValueW(root, key, name, RRF_RT_ANY | RRF_NOEXPAND, &kind, data, &bytes) != ERROR_SUCCESS)
+        return L"<missing>";
+    if (type != nullptr)
+        *type = kind;
+    if (kind == REG_DWORD) {
+        DWORD number = 0;
+        std::memcpy(&number, data, sizeof number);
+        return L"#" + std::to_wstring(number);
+    }
+    return data;
+}
+
+bool KeyExists(const wchar_t* key)
+{
+    HKEY opened;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(opened);
+    return true;
+}
+
+void SetText(const wchar_t* key, const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ)
+{
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key, name, type, text.c_str(),
+                              static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+}
+
+void AddRevitKey(const std::wstring& name)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+// The user's profile as the installer finds it, cleaned before and after
+// each test; Revit keys are added by the tests.
+class Installer : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Clean();
+        appData = AppData();
+        ASSERT_FALSE(appData.empty());
+    }
+    void TearDown() override { Clean(); }
+
+    static std::wstring AppData()
+    {
+        wchar_t path[MAX_PATH] = {};
+        if (SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK)
+            return std::wstring();
+        return std::wstring(path) + L"\\";
+    }
+
+    void Clean()
+    {
+        const std::wstring folder = AppData();
+        if (!folder.empty()) {
+            DeleteTree(folder + L"Autodesk\\");
+            DeleteTree(folder + L"Ostrel\\");
+        }
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Autodesk");
+        RegDeleteKeyW(HKEY_CURRENT_USER, UninstallKey);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, RunOnceKey, L"tarmesh");
+    }
+
+    std::wstring Addins(int year) const
+    {
+        return appData + L"Autodesk\\Revit\\Addins\\" + std::to_wstring(year) + L"\\";
+    }
+    std::wstring SetupFolder() const { return appData + L"Ostrel\\tarmesh\\"; }
+
+    // Ticks the box, presses Install and answers the box that ends it.
+    ShownBox PressInstall(SetupDriver& setup, const wchar_t* caption, int answer = IDOK,
+                          const std::function<void()>& beforeAnswer = {})
+    {
+        if (!setup.IsTicked())
+            setup.Click(Accept);
+        auto box = std::async(std::launch::async,
+                              [&] { return AnswerMessageBox(caption, answer, 60000, beforeAnswer); });
+        Sleep(100);
+        setup.Click(Install);
+        return box.get();
+    }
+
+    void ExpectInstalledFor(int year)
+    {
+        Files installed = FilesBelow(Addins(year));
+        installed.erase(L"other.addin");
+        EXPECT_EQ(installed, ExpectedFor(year)) << year;
+    }
+
+    // Runs the uninstaller exactly as Windows would, from the entry.
+    ChildResult UninstallThroughEntry()
+    {
+        const std::wstring command = RegistryText(HKEY_CURRENT_USER, UninstallKey, L"UninstallString");
+        return RunChild(L"", command);
+    }
+
+    std::wstring appData;
+};
+
+}  // namespace
+
+TEST_F(Installer, InstallsIntoEveryRevitFoundAndUninstallsThroughItsEntry)
+{
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\Autodesk Revit 2016");
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2017");
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\Autodesk Revit 2018");
+    SetText(RunOnceKey, L"tarmesh", L"cmd.exe /c RD /S /Q \"left by an uninstall\"");
+    ASSERT_TRUE(CreateDirectoryW((appData + L"Autodesk").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((appData + L"Autodesk\\Revit").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((appData + L"Autodesk\\Revit\\Addins").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(Addins(2017).c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((Addins(2017) + L"tarmesh").c_str(), nullptr));
+    ASSERT_TRUE(WriteWhole(Addins(2017) + L"other.addin", "another add-in"));
+    ASSERT_TRUE(WriteWhole(Addins(2017) + L"tarmesh\\stale.dll", "from an earlier version"));
+
+    SetupDriver setup;
+    ASSERT_TRUE(setup.Start(SetupProgram));
+    EXPECT_FALSE(setup.IsEnabled(Install));
+    std::wstring progress;
+    const ShownBox done = PressInstall(setup, L"Installation complete", IDOK, [&] { progress = setup.Text(); });
+    ASSERT_TRUE(done.found);
+    EXPECT_EQ(done.text, L"Installation successful.");
+    EXPECT_EQ(done.owner, setup.window);
+    EXPECT_EQ(progress, L"Installing...\r\n" + ProgressFor(2016) + ProgressFor(2017) +
+                            L"Please wait...\r\nInstallation successful.");
+    EXPECT_FALSE(setup.IsEnabled(Install));
+    EXPECT_FALSE(setup.IsEnabled(Accept));
+
+    ExpectInstalledFor(2016);
+    ExpectInstalledFor(2017);
+    EXPECT_EQ(ReadWhole(Addins(2017) + L"other.addin"), "another add-in");
+    EXPECT_FALSE(Exists(Addins(2014)));
+    EXPECT_FALSE(Exists(Addins(2015)));
+    EXPECT_FALSE(Exists(Addins(2018)));
+    const std::wstring copy = SetupFolder() + L"tarmesh.exe";
+    EXPECT_EQ(ReadWhole(copy), ReadWhole(SetupProgram));
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, RunOnceKey, L"tarmesh"), L"<missing>");
+
+    const std::pair<const wchar_t*, std::wstring> values[] = {
+        {L"DisplayIcon", copy},
+        {L"DisplayName", L"tarmesh"},
+        {L"DisplayVersion", L"1.0.0"},
+        {L"NoModify", L"#1"},
+        {L"NoRepair", L"#1"},
+        {L"Publisher", L"Ostrel SAS"},
+        {L"UninstallString", L"\"" + copy + L"\" /uninstall"},
+        {L"Version", L"1.0.0"},
+    };
+    for (const auto& [name, expected] : values) {
+        DWORD type = 0;
+        EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, UninstallKey, name, &type), expected) << Utf8(name);
+        EXPECT_EQ(type, DWORD(expected[0] == L'#' ? REG_DWORD : REG_SZ)) << Utf8(name);
+    }
+    const std::wstring major = RegistryText(HKEY_CURRENT_USER, UninstallKey, L"VersionMajor");
+    EXPECT_EQ(major.substr(0, 1), L"#");
+    EXPECT_NE(major, L"#0");
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, UninstallKey, L"VersionMinor").substr(0, 1), L"#");
+
+    setup.Click(Quit);
+    EXPECT_EQ(setup.WaitForExit(), 0);
+
+    const ChildResult uninstall = UninstallThroughEntry();
+    EXPECT_TRUE(uninstall.finished);
+    EXPECT_EQ(uninstall.exitCode, 0u);
+    for (int year : {2016, 2017}) {
+        EXPECT_TRUE(Exists(Addins(year))) << year;
+        EXPECT_FALSE(Exists(Addins(year) + L"tarmesh.addin")) << year;
+        EXPECT_FALSE(Exists(Addins(year) + L"tarmesh")) << year;
+    }
+    EXPECT_EQ(ReadWhole(Addins(2017) + L"other.addin"), "another add-in");
+    EXPECT_FALSE(KeyExists(UninstallKey));
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, RunOnceKey, L"tarmesh"),
+              L"cmd.exe /c RD /S /Q \"" + appData + L"Ostrel\\tarmesh\"");
+    EXPECT_TRUE(Exists(copy)) << "the setup folder goes at the next log-on, not before";
+}
+
+TEST_F(Installer, WithoutRevitNothingIsWrittenAndInstallCanBePressedAgain)
+{
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\Autodesk Revit 2013");
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2018");
+    SetupDriver setup;
+    ASSERT_TRUE(setup.Start(SetupProgram));
+    const std::wstring licence = setup.Text();
+    ASSERT_GT(licence.size(), 10u);
+    EXPECT_EQ(licence[0], L'\xFEFF');
+
+    const ShownBox refused = PressInstall(setup, L"Error");
+    ASSERT_TRUE(refused.found);
+    EXPECT_EQ(refused.text, L"tarmesh plugin requires a version of Revit for installation.\nPlease install Revit and "
+                            L"try again.");
+    EXPECT_EQ(refused.owner, setup.window);
+    EXPECT_TRUE(Eventually([&] { return setup.IsEnabled(Install); }));
+    EXPECT_EQ(setup.Text(), licence);
+    EXPECT_TRUE(setup.IsEnabled(Accept));
+    EXPECT_TRUE(setup.IsTicked());
+    EXPECT_FALSE(Exists(appData + L"Autodesk"));
+    EXPECT_FALSE(Exists(SetupFolder()));
+    EXPECT_FALSE(KeyExists(UninstallKey));
+
+    // Revit installed meanwhile: the same window installs at once.
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\Autodesk Revit Architecture 2014");
+    const ShownBox done = PressInstall(setup, L"Installation complete");
+    ASSERT_TRUE(done.found);
+    ExpectInstalledFor(2014);
+    EXPECT_TRUE(KeyExists(UninstallKey));
+}
+
+TEST_F(Installer, AFileHeldByRevitAsksRetryOrCancel)
+{
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2017");
+    const std::wstring held = Addins(2017) + L"tarmesh\\x64\\README.txt";
+    for (const wchar_t* folder : {L"Autodesk", L"Autodesk\\Revit", L"Autodesk\\Revit\\Addins"})
+        CreateDirectoryW((appData + folder).c_str(), nullptr);
+    CreateDirectoryW(Addins(2017).c_str(), nullptr);
+    CreateDirectoryW((Addins(2017) + L"tarmesh").c_str(), nullptr);
+    CreateDirectoryW((Addins(2017) + L"tarmesh\\x64").c_str(), nullptr);
+    ASSERT_TRUE(WriteWhole(held, "loaded by Revit"));
+    HANDLE revit = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(revit, INVALID_HANDLE_VALUE);
+
+    SetupDriver setup;
+    ASSERT_TRUE(setup.Start(SetupProgram));
+    const ShownBox asked = PressInstall(setup, L"Error", IDCANCEL);
+    ASSERT_TRUE(asked.found);
+    EXPECT_EQ(asked.text, L"Please close Revit before installing the tarmesh plugin.");
+    EXPECT_TRUE(asked.hasRetry && asked.hasCancel);
+    EXPECT_TRUE(Eventually([&] { return setup.IsEnabled(Install); }));
+    EXPECT_TRUE(Exists(Addins(2017) + L"tarmesh\\help\\index.html")) << "files before the held one stay";
+    EXPECT_FALSE(KeyExists(UninstallKey));
+
+    // Revit closes while the question is open; Retry goes on.
+    auto retried = std::async(std::launch::async, [&] {
+        return AnswerMessageBox(L"Error", IDRETRY, 60000, [&] { CloseHandle(revit); });
+    });
+    auto done = std::async(std::launch::async, [] { return AnswerMessageBox(L"Installation complete", IDOK, 60000); });
+    setup.Click(Install);
+    EXPECT_TRUE(retried.get().found);
+    EXPECT_TRUE(done.get().found);
+    ExpectInstalledFor(2017);
+}
+
+TEST_F(Installer, CheckBoxTogglesInstallAndTheTextBoxNeverKeepsTheFocus)
+{
+    SetupDriver setup;
+    ASSERT_TRUE(setup.Start(SetupProgram));
+    EXPECT_FALSE(setup.IsTicked());
+    for (int click = 1; click <= 4; ++click) {
+        setup.Click(Accept);
+        Sleep(100);
+        const bool odd = click % 2 == 1;
+        EXPECT_EQ(setup.IsTicked(), odd) << click;
+        EXPECT_EQ(setup.IsEnabled(Install), odd) << click;
+    }
+    setup.ClickTextBox();
+    EXPECT_TRUE(Eventually([&] { return setup.Focus() == setup.window; }));
+    // The close box ends the program too.
+    PostMessageW(setup.window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(setup.WaitForExit(), 0);
+}
+
+TEST_F(Installer, UninstallStopsAtAHeldFileAndSucceedsWithNothingInstalled)
+{
+    // Nothing installed: the clean-up command is still left.
+    ChildResult run = RunChild(SetupProgram, L"\"" + SetupProgram + L"\" /uninstall");
+    EXPECT_TRUE(run.finished);
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, RunOnceKey, L"tarmesh"),
+              L"cmd.exe /c RD /S /Q \"" + appData + L"Ostrel\\tarmesh\"");
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, RunOnceKey, L"tarmesh");
+
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2017");
+    {
+        SetupDriver setup;
+        ASSERT_TRUE(setup.Start(SetupProgram));
+        ASSERT_TRUE(PressInstall(setup, L"Installation complete").found);
+    }
+    const std::wstring held = Addins(2017) + L"tarmesh\\x64\\README.txt";
+    HANDLE revit = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(revit, INVALID_HANDLE_VALUE);
+    auto failed = std::async(std::launch::async, [] { return AnswerMessageBox(L"Error", IDOK, 60000); });
+    run = UninstallThroughEntry();
+    const ShownBox box = failed.get();
+    CloseHandle(revit);
+    ASSERT_TRUE(box.found);
+    EXPECT_EQ(box.text, L"Uninstall failed.");
+    EXPECT_EQ(box.owner, nullptr);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_FALSE(Exists(Addins(2017) + L"tarmesh.addin")) << "the manifest goes first";
+    EXPECT_TRUE(KeyExists(UninstallKey));
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, RunOnceKey, L"tarmesh"), L"<missing>");
+
+    // Revit closed: the uninstall can be run again.
+    run = UninstallThroughEntry();
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_FALSE(Exists(Addins(2017) + L"tarmesh"));
+    EXPECT_FALSE(KeyExists(UninstallKey));
+}
+
+// Points the user's roaming folder elsewhere for the length of a test.
+class AppDataRedirect
+{
+public:
+    explicit AppDataRedirect(const std::wstring& folder)
+        : original(RegistryText(HKEY_CURRENT_USER, ShellFoldersKey, L"AppData")), folder(folder)
+    {
+        CreateDirectoryW(folder.substr(0, folder.find_last_of(L'\\')).c_str(), nullptr);
+        CreateDirectoryW(folder.c_str(), nullptr);
+        SetText(ShellFoldersKey, L"AppData", folder, REG_EXPAND_SZ);
+    }
+    virtual ~AppDataRedirect()
+    {
+        DeleteTree(folder + L"\\");
+        if (original == L"<missing>")
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, ShellFoldersKey, L"AppData");
+        else
+            SetText(ShellFoldersKey, L"AppData", original, REG_EXPAND_SZ);
+    }
+
+private:
+    std::wstring original;
+    std::wstring folder;
+};
+
+TEST_F(Installer, AProfilePathWithBlanksAndAccentsWorksEndToEnd)
+{
+    const std::wstring redirected = L"C:\\users\\Public\\Données de l'été\\Roaming";
+    AppDataRedirect redirect(redirected);
+    appData = AppData();
+    EXPECT_EQ(appData, redirected + L"\\");
+
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2017");
+    {
+        SetupDriver setup;
+        ASSERT_TRUE(setup.Start(SetupProgram));
+        ASSERT_TRUE(PressInstall(setup, L"Installation complete").found);
+    }
+    ExpectInstalledFor(2017);
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, UninstallKey, L"UninstallString"),
+              L"\"" + redirected + L"\\Ostrel\\tarmesh\\tarmesh.exe\" /uninstall");
+    const ChildResult uninstall = UninstallThroughEntry();
+    EXPECT_EQ(uninstall.exitCode, 0u);
+    EXPECT_FALSE(Exists(Addins(2017) + L"tarmesh"));
+    EXPECT_FALSE(KeyExists(UninstallKey));
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, RunOnceKey, L"tarmesh"),
+              L"cmd.exe /c RD /S /Q \"" + redirected + L"\\Ostrel\\tarmesh\"");
+    Clean();
+}
