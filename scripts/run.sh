@@ -1,33 +1,48 @@
 #!/usr/bin/env bash
-# Builds everything and runs the setup program under wine64, in a Wine prefix
-# of its own (build/run-prefix), with the arguments given here, on your X
-# display when there is one. Without arguments it runs the create mode on the
-# sample payload, writing build/run/tarmesh.pkg and build/run/setup-version.h;
-# the interactive installer is not built yet.
+# Builds everything and runs the setup program under wine64 in a Wine prefix
+# of its own (build/run-prefix), with the arguments given here; without
+# arguments, the interactive installer with the built-in sample payload.
+# The prefix pretends Revit 2017 is installed, so Install has somewhere to
+# install to (the add-in lands in the prefix's
+# users/<you>/AppData/Roaming/Autodesk/Revit/Addins/2017).
+#
+# With an X display (DISPLAY set) the program shows its window there. Without
+# one it runs on a virtual display (Xvfb) nobody can see: the installer's
+# window is then pictured in build/run/setup-window.png and closed again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
 export TARMESH_WINEPREFIX="$PWD/build/run-prefix"
 windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
-default_create=0
-if [ $# -eq 0 ]; then
-    default_create=1
-    mkdir -p build/run
-    rm -f build/run/tarmesh.pkg
-    cp resources/setup-version.h build/run/setup-version.h
-    set -- /create "$(windows_path "$PWD/sample/payload")\\" "$(windows_path "$PWD/build/run/tarmesh.pkg")" \
-        "$(windows_path "$PWD/sample/AssemblyInfo.cs")" "$(windows_path "$PWD/build/run/setup-version.h")"
-fi
+mkdir -p build/run
+# Wine's desktop belongs to the first program of a session: make it with the
+# display that the program will use.
+runner=build/win64/wine-run
 if [ -n "${DISPLAY:-}" ]; then
     export TARMESH_USE_DISPLAY=1
-else
-    echo "No X display (DISPLAY is not set): the program's windows and message boxes cannot show."
+elif [ $# -eq 0 ]; then
+    runner=build/win64/wine-run-x
 fi
+"$runner" reg add 'HKCU\SOFTWARE\Autodesk\Revit\2017' /f >/dev/null
+
 status=0
-build/win64/wine-run build/win64/tarmesh-setup.exe "$@" || status=$?
-echo "tarmesh-setup.exe $* ended with exit code $status"
-if [ $default_create = 1 ] && [ -s build/run/tarmesh.pkg ]; then
-    echo "The package it wrote, build/run/tarmesh.pkg (name, stored size, unpacked size):"
-    build/win64/wine-run build/win64/tarmesh-pack.exe --list "$(windows_path "$PWD/build/run/tarmesh.pkg")"
-    sed -n 2p build/run/setup-version.h
+if [ -n "${DISPLAY:-}" ]; then
+    "$runner" build/win64/tarmesh-setup.exe "$@" || status=$?
+    echo "tarmesh-setup.exe $* ended with exit code $status"
+elif [ $# -eq 0 ]; then
+    echo "No X display (DISPLAY is not set): running the installer on a virtual display (Xvfb)."
+    "$runner" build/win64/setup-screenshot.exe "$(windows_path "$PWD/build/win64/tarmesh-setup.exe")" \
+        "$(windows_path "$PWD/build/run/setup-window.bmp")" || status=$?
+    "$runner" --stop
+    if [ $status = 0 ]; then
+        python3 scripts/bmp-to-png.py build/run/setup-window.bmp build/run/setup-window.png
+        echo "Its window, as it appeared: build/run/setup-window.png (then closed)."
+    else
+        echo "The installer's window did not appear (exit code $status)."
+    fi
+else
+    echo "No X display (DISPLAY is not set): the program's message boxes cannot show."
+    "$runner" build/win64/tarmesh-setup.exe "$@" || status=$?
+    echo "tarmesh-setup.exe $* ended with exit code $status"
 fi
+exit $status
