@@ -1,6 +1,7 @@
 #include "PackageFormat.h"
 
 #include <cstdlib>
+#include <cwchar>
 
 namespace {
 
@@ -19,8 +20,13 @@ bool IsSafeComponent(const wchar_t* start, int32_t length)
         return false;
     if (length == 2 && start[0] == L'.' && start[1] == L'.')
         return false;
+    // Windows drops a trailing dot or blank, so "..." or ". " would name
+    // another folder than the one written.
+    const wchar_t last = start[length - 1];
+    if (last == L'.' || last == L' ')
+        return false;
     for (int32_t i = 0; i < length; ++i) {
-        if (start[i] == L':')
+        if (start[i] < 0x20 || std::wcschr(L":<>\"|?*", start[i]) != nullptr)
             return false;
     }
     return true;

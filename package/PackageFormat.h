@@ -49,5 +49,6 @@ constexpr uint16_t PackageResourceId = 129;
 
 // A name is safe when it has a version folder, a backslash and a relative
 // path below it with no empty, "." or ".." component, no drive and no
-// stream name.
+// stream name, and nothing Windows refuses or changes in a file name
+// (control characters, < > " | ? *, a trailing dot or blank).
 [[nodiscard]] bool IsSafeEntryName(const WString& name);

@@ -128,7 +128,9 @@ TEST_F(Extraction, NamesReachingOutsideTheAddinsFolderStopTheWalk)
                                    L"0000\\C:\\escaped.txt", L"0000\\\\escaped.txt",
                                    L"0000\\",                L"0000",
                                    L"",                      L"0000\\a.txt:stream",
-                                   L"0000\\.\\a.txt"};
+                                   L"0000\\.\\a.txt",           L"0000\\...\\escaped.txt",
+                                   L"0000\\tarmesh \\a.txt",    L"0000\\a?.txt",
+                                   L"0000\\a\x01.txt"};
     for (const std::wstring& name : unsafe) {
         prompts.corrupted = 0;
         EXPECT_EQ(Install(Package({Record(name, GzipMember("payload"))}), 2017), YearResult::Stopped)
