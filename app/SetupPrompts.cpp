@@ -15,6 +15,12 @@ void SetupPrompts::ReportCorrupted()
     MessageBoxW(SetupWindows::window, L"Installation ERROR: archive data corrupted.", L"Error", MB_ICONERROR);
 }
 
+void SetupPrompts::ReportWriteFailed(const WString& target)
+{
+    const WString text = L"Installation ERROR: cannot write " + target + L" (is the disk full?)";
+    MessageBoxW(SetupWindows::window, text.buffer, L"Error", MB_ICONERROR);
+}
+
 void SetupPrompts::ReportProgress(const wchar_t* line)
 {
     AppendProgress(line);

@@ -11,6 +11,7 @@ public:
     // shown included, gives up, so the question never loops unanswered.
     bool RetryLockedTarget() override;
     void ReportCorrupted() override;
+    void ReportWriteFailed(const WString& target) override;
     // The short sleep lets the window show each line as it comes.
     void ReportProgress(const wchar_t* line) override;
 };

@@ -1,5 +1,7 @@
 #include "Extraction.h"
 
+#include <cstdio>
+
 #include "library/Disk.h"
 #include "library/File.h"
 #include "package/PackageFormat.h"
@@ -45,7 +47,13 @@ int32_t ExtractEntry(int32_t year, const WString& relativePath, Mem& package, co
         return -1;
     unpacked.Seek(0);
     file.WriteMem(unpacked);
+    // A full disk must not leave a cut file that counts as installed.
+    const bool written = unpacked.position == unpacked.size && std::fflush(file.stream) == 0;
     file.Close();
+    if (!written) {
+        prompts.ReportWriteFailed(target);
+        return -1;
+    }
     prompts.ReportProgress((WString(year) + L"\\" + relativePath + L"...\r\n").buffer);
     return 0;
 }

@@ -18,6 +18,8 @@ public:
     virtual bool RetryLockedTarget() = 0;
     // The package is damaged: "Installation ERROR: archive data corrupted."
     virtual void ReportCorrupted() = 0;
+    // A target could not be written completely (a full disk).
+    virtual void ReportWriteFailed(const WString& target) = 0;
     // One progress line, with its CR LF, after each file written.
     virtual void ReportProgress(const wchar_t* line) = 0;
 };
@@ -25,8 +27,9 @@ public:
 // Unpacks the entry whose stored size the package is positioned on into
 // addinsFolder + relativePath. The member is unpacked before the target is
 // touched, so a damaged member leaves an existing file as it was. Returns 0
-// when the file was written, -1 after a damaged member or when the user gave
-// up on a locked target.
+// when the file was written completely, -1 after a damaged member, a file
+// that could not be written whole, or when the user gave up on a locked
+// target.
 [[nodiscard]] int32_t ExtractEntry(int32_t year, const WString& relativePath, Mem& package,
                                    const WString& addinsFolder, ExtractionPrompts& prompts);
 

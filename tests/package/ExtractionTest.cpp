@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,11 +28,13 @@ public:
         return retry ? retry() : false;
     }
     void ReportCorrupted() override { ++corrupted; }
+    void ReportWriteFailed(const WString& target) override { failedWrites += target.buffer; }
     void ReportProgress(const wchar_t* line) override { progress += line; }
 
     std::function<bool()> retry;
     int questions = 0;
     int corrupted = 0;
+    std::wstring failedWrites;
     std::wstring progress;
 };
 
@@ -180,4 +184,27 @@ TEST_F(Extraction, ALockedTargetIsRetriedUntilTheUserGivesUp)
     EXPECT_EQ(Installed(L"z.txt"), "last");
     if (holder != INVALID_HANDLE_VALUE)
         CloseHandle(holder);
+}
+
+// Run by full_disk.sh, which mounts a small file system and names it here.
+TEST(ExtractionOnAFullDisk, ACutFileIsReportedAndStopsTheInstallation)
+{
+    const char* folder = std::getenv("TARMESH_FULL_DISK");
+    if (folder == nullptr)
+        GTEST_SKIP() << "needs the small file system that full_disk.sh mounts";
+    std::string noise(256 * 1024, '\0');
+    uint32_t state = 2017;
+    for (char& c : noise) {
+        state = state * 1103515245u + 12345u;
+        c = char(state >> 24);
+    }
+    const std::wstring addins = std::wstring(folder, folder + std::strlen(folder)) + L"Addins\\2017\\";
+    Mem package;
+    LoadPackage(package, LittleEndian32(2) + Record(L"0000\\small.txt", GzipMember("fits")) +
+                             Record(L"0000\\tarmesh\\big.dll", GzipMember(noise)));
+    RecordedPrompts prompts;
+    EXPECT_EQ(ExtractPackageForYear(package, 2017, addins.c_str(), prompts), YearResult::Stopped);
+    EXPECT_EQ(prompts.failedWrites, addins + L"tarmesh\\big.dll");
+    EXPECT_EQ(prompts.corrupted, 0);
+    EXPECT_EQ(prompts.progress, L"2017\\small.txt...\r\n") << "the cut file is not reported as installed";
 }

@@ -200,6 +200,7 @@ public:
         return false;
     }
     void ReportCorrupted() override { ++corrupted; }
+    void ReportWriteFailed(const WString&) override { ++questions; }
     void ReportProgress(const wchar_t*) override {}
 
     int questions = 0;
