@@ -379,7 +379,7 @@ TEST_F(Installer, CheckBoxTogglesInstallAndTheTextBoxNeverKeepsTheFocus)
     EXPECT_EQ(setup.WaitForExit(), 0);
 }
 
-TEST_F(Installer, UninstallStopsAtAHeldFileAndSucceedsWithNothingInstalled)
+TEST_F(Installer, UninstallStopsAtHeldFilesAndSucceedsWithNothingInstalled)
 {
     // Nothing installed: the clean-up command is still left.
     ChildResult run = RunChild(SetupProgram, L"\"" + SetupProgram + L"\" /uninstall");
@@ -399,7 +399,7 @@ TEST_F(Installer, UninstallStopsAtAHeldFileAndSucceedsWithNothingInstalled)
     ASSERT_NE(revit, INVALID_HANDLE_VALUE);
     auto failed = std::async(std::launch::async, [] { return AnswerMessageBox(L"Error", IDOK, 60000); });
     run = UninstallThroughEntry();
-    const ShownBox box = failed.get();
+    ShownBox box = failed.get();
     CloseHandle(revit);
     ASSERT_TRUE(box.found);
     EXPECT_EQ(box.text, L"Uninstall failed.");
@@ -409,10 +409,29 @@ TEST_F(Installer, UninstallStopsAtAHeldFileAndSucceedsWithNothingInstalled)
     EXPECT_TRUE(KeyExists(UninstallKey));
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, RunOnceKey, L"tarmesh"), L"<missing>");
 
+    // A manifest held open stops it at once too, before its add-in folder.
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2016");
+    {
+        SetupDriver setup;
+        ASSERT_TRUE(setup.Start(SetupProgram));
+        ASSERT_TRUE(PressInstall(setup, L"Installation complete").found);
+    }
+    HANDLE manifest = CreateFileW((Addins(2016) + L"tarmesh.addin").c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(manifest, INVALID_HANDLE_VALUE);
+    failed = std::async(std::launch::async, [] { return AnswerMessageBox(L"Error", IDOK, 60000); });
+    run = UninstallThroughEntry();
+    EXPECT_EQ(failed.get().text, L"Uninstall failed.");
+    CloseHandle(manifest);
+    EXPECT_TRUE(Exists(Addins(2016) + L"tarmesh"));
+    EXPECT_TRUE(Exists(Addins(2017) + L"tarmesh.addin")) << "later years are not touched";
+    EXPECT_TRUE(KeyExists(UninstallKey));
+
     // Revit closed: the uninstall can be run again.
     run = UninstallThroughEntry();
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_FALSE(Exists(Addins(2017) + L"tarmesh"));
+    EXPECT_FALSE(Exists(Addins(2016) + L"tarmesh"));
     EXPECT_FALSE(KeyExists(UninstallKey));
 }
 
@@ -464,4 +483,34 @@ TEST_F(Installer, AProfilePathWithBlanksAndAccentsWorksEndToEnd)
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, RunOnceKey, L"tarmesh"),
               L"cmd.exe /c RD /S /Q \"" + redirected + L"\\Ostrel\\tarmesh\"");
     Clean();
+}
+
+TEST_F(Installer, AProfilePathNearTheLengthLimitInstallsAndUninstalls)
+{
+    // The deepest add-in file then lies well past 260 characters.
+    std::wstring redirected = L"C:\\users\\Public\\";
+    while (redirected.size() < 200)
+        redirected += L"long folder name\\";
+    redirected += L"Roaming";
+    std::wstring level;
+    for (size_t at = redirected.find(L'\\', 3); at != std::wstring::npos; at = redirected.find(L'\\', at + 1))
+        CreateDirectoryW(redirected.substr(0, at).c_str(), nullptr);
+    AppDataRedirect redirect(redirected);
+    appData = AppData();
+    ASSERT_EQ(appData, redirected + L"\\");
+
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2017");
+    {
+        SetupDriver setup;
+        ASSERT_TRUE(setup.Start(SetupProgram));
+        const ShownBox done = PressInstall(setup, L"Installation complete");
+        ASSERT_TRUE(done.found);
+        EXPECT_EQ(done.text, L"Installation successful.");
+    }
+    ExpectInstalledFor(2017);
+    EXPECT_EQ(UninstallThroughEntry().exitCode, 0u);
+    EXPECT_FALSE(Exists(Addins(2017) + L"tarmesh"));
+    EXPECT_FALSE(KeyExists(UninstallKey));
+    Clean();
+    DeleteTree(L"C:\\users\\Public\\long folder name\\");
 }
