@@ -98,8 +98,8 @@ void WriteUninstallEntry(const WString& programCopy)
 void CancelLogOnCleanUp()
 {
     RegistryKey runOnce;
-    if (runOnce.OpenForWriting(HKEY_CURRENT_USER, RunOnceKey))
-        RegDeleteValueW(runOnce.handle, RunOnceValue);
+    if (runOnce.Open(HKEY_CURRENT_USER, RunOnceKey, KEY_WRITE))
+        RegDeleteValueW(runOnce.Handle(), RunOnceValue);
 }
 
 }  // namespace

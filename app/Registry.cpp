@@ -9,27 +9,10 @@ bool SetValue(const WString& key, const wchar_t* name, DWORD type, const void* d
     RegistryKey opened;
     if (!opened.Create(HKEY_CURRENT_USER, key.buffer))
         return false;
-    return RegSetValueExW(opened.handle, name, 0, type, static_cast<const BYTE*>(data), bytes) == ERROR_SUCCESS;
+    return RegSetValueExW(opened.Handle(), name, 0, type, static_cast<const BYTE*>(data), bytes) == ERROR_SUCCESS;
 }
 
 }  // namespace
-
-RegistryKey::~RegistryKey()
-{
-    if (handle != nullptr)
-        RegCloseKey(handle);
-}
-
-bool RegistryKey::Create(HKEY root, const wchar_t* name)
-{
-    wchar_t noClass[] = L"";
-    return RegCreateKeyExW(root, name, 0, noClass, 0, KEY_WRITE, nullptr, &handle, nullptr) == ERROR_SUCCESS;
-}
-
-bool RegistryKey::OpenForWriting(HKEY root, const wchar_t* name)
-{
-    return RegOpenKeyExW(root, name, 0, KEY_WRITE, &handle) == ERROR_SUCCESS;
-}
 
 bool SetRegistryString(const WString& key, const wchar_t* name, const WString& text)
 {

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "library/RegistryKey.h"
 #include "library/TString.h"
 
 // REG_SZ with its terminator. False for an empty key name, a key that
@@ -15,20 +16,3 @@ bool SetRegistryString(const WString& key, const wchar_t* name, const WString& t
 
 // REG_DWORD, on the same terms.
 bool SetRegistryNumber(const WString& key, const wchar_t* name, uint32_t value);
-
-// Owns an open registry key and closes it.
-class RegistryKey
-{
-public:
-    RegistryKey() = default;
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    virtual ~RegistryKey();
-
-    // Opens or creates the key for writing.
-    [[nodiscard]] bool Create(HKEY root, const wchar_t* name);
-    // Opens an existing key for writing.
-    [[nodiscard]] bool OpenForWriting(HKEY root, const wchar_t* name);
-
-    HKEY handle = nullptr;
-};

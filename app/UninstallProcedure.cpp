@@ -38,7 +38,7 @@ void LeaveLogOnCleanUp(const WString& command)
 {
     RegistryKey runOnce;
     if (runOnce.Create(HKEY_CURRENT_USER, RunOnceKey))
-        RegSetValueExW(runOnce.handle, RunOnceValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.buffer),
+        RegSetValueExW(runOnce.Handle(), RunOnceValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.buffer),
                        static_cast<DWORD>((command.length + 1) * sizeof(wchar_t)));
 }
 

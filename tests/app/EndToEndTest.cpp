@@ -272,10 +272,14 @@ TEST_F(Installer, InstallsIntoEveryRevitFoundAndUninstallsThroughItsEntry)
         EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, UninstallKey, name, &type), expected) << Utf8(name);
         EXPECT_EQ(type, DWORD(expected[0] == L'#' ? REG_DWORD : REG_SZ)) << Utf8(name);
     }
-    const std::wstring major = RegistryText(HKEY_CURRENT_USER, UninstallKey, L"VersionMajor");
-    EXPECT_EQ(major.substr(0, 1), L"#");
-    EXPECT_NE(major, L"#0");
-    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, UninstallKey, L"VersionMinor").substr(0, 1), L"#");
+    // This prefix's Windows keeps only the version text, such as 6.1.
+    const std::wstring windows = RegistryText(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                                              L"CurrentVersion");
+    ASSERT_NE(windows.find(L'.'), std::wstring::npos);
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, UninstallKey, L"VersionMajor"),
+              L"#" + std::to_wstring(_wtoi(windows.c_str())));
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, UninstallKey, L"VersionMinor"),
+              L"#" + std::to_wstring(_wtoi(windows.c_str() + windows.rfind(L'.') + 1)));
 
     setup.Click(Quit);
     EXPECT_EQ(setup.WaitForExit(), 0);

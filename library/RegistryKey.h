@@ -1,0 +1,50 @@
+#pragma once
+
+// Owner of one open registry key. It holds a key only once the open has
+// succeeded, closes it in its destructor and is never copied, so a key is
+// closed exactly once on every path.
+
+#include <windows.h>
+
+class RegistryKey
+{
+public:
+    RegistryKey() = default;
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+    virtual ~RegistryKey() { Close(); }
+
+    [[nodiscard]] bool Open(HKEY root, const wchar_t* name, REGSAM access)
+    {
+        Close();
+        HKEY opened = nullptr;
+        if (RegOpenKeyExW(root, name, 0, access, &opened) != ERROR_SUCCESS)
+            return false;
+        key = opened;
+        return true;
+    }
+
+    // Opens the key for writing, creating it and its missing parents.
+    [[nodiscard]] bool Create(HKEY root, const wchar_t* name)
+    {
+        Close();
+        wchar_t noClass[] = L"";
+        HKEY opened = nullptr;
+        if (RegCreateKeyExW(root, name, 0, noClass, 0, KEY_WRITE, nullptr, &opened, nullptr) != ERROR_SUCCESS)
+            return false;
+        key = opened;
+        return true;
+    }
+
+    HKEY Handle() const { return key; }
+
+    void Close()
+    {
+        if (key != nullptr)
+            RegCloseKey(key);
+        key = nullptr;
+    }
+
+private:
+    HKEY key = nullptr;
+};
