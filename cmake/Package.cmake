@@ -7,6 +7,8 @@ set(TARMESH_PAYLOAD_DIR ${CMAKE_SOURCE_DIR}/sample/payload CACHE PATH
     "Folder of version folders (0000 for every Revit version, or a year) packed into the setup program")
 set(TARMESH_ASSEMBLY_INFO ${CMAKE_SOURCE_DIR}/sample/AssemblyInfo.cs CACHE FILEPATH
     "The add-in's assembly information file; its AssemblyVersion gives the setup version")
+set(TARMESH_PACKAGE_FILE "" CACHE FILEPATH
+    "A ready package embedded as it is instead of one packed from TARMESH_PAYLOAD_DIR (which still gives the version)")
 set(TARMESH_PACK_TOOL "" CACHE FILEPATH
     "A tarmesh-pack.exe that can run here; empty for the one of this build")
 set(TARMESH_PACK_RUNNER "" CACHE FILEPATH
@@ -35,14 +37,31 @@ endif()
 file(GLOB_RECURSE payload_files CONFIGURE_DEPENDS ${payload_dir}/*)
 
 set(generated ${CMAKE_BINARY_DIR}/generated)
-set(TARMESH_PACKAGE_FILE ${generated}/tarmesh.pkg)
+# The payload's own package, and the one the program embeds: the same file
+# unless a ready package is given.
+set(TARMESH_PAYLOAD_PACKAGE ${generated}/payload.pkg)
+set(TARMESH_BUILT_PACKAGE ${generated}/tarmesh.pkg)
+set(ready_package "")
+if(NOT TARMESH_PACKAGE_FILE STREQUAL "")
+    file(REAL_PATH ${TARMESH_PACKAGE_FILE} ready_package)
+endif()
 add_custom_command(
-    OUTPUT ${TARMESH_PACKAGE_FILE} ${generated}/setup-version.h
+    OUTPUT ${TARMESH_PAYLOAD_PACKAGE} ${generated}/setup-version.h
     COMMAND ${CMAKE_SOURCE_DIR}/cmake/pack-payload.sh ${pack_runner} ${pack_tool} ${payload_dir} ${assembly_info}
-            ${CMAKE_SOURCE_DIR}/resources/setup-version.h ${TARMESH_PACKAGE_FILE} ${generated}/setup-version.h
+            ${CMAKE_SOURCE_DIR}/resources/setup-version.h ${TARMESH_PAYLOAD_PACKAGE} ${generated}/setup-version.h
     DEPENDS ${pack_tool_target} ${payload_files} ${assembly_info} ${CMAKE_SOURCE_DIR}/resources/setup-version.h
             ${CMAKE_SOURCE_DIR}/cmake/pack-payload.sh
     COMMENT "Packing ${payload_dir}"
+    VERBATIM)
+if(ready_package STREQUAL "")
+    set(embedded ${TARMESH_PAYLOAD_PACKAGE})
+else()
+    set(embedded ${ready_package})
+endif()
+add_custom_command(
+    OUTPUT ${TARMESH_BUILT_PACKAGE}
+    COMMAND ${CMAKE_COMMAND} -E copy ${embedded} ${TARMESH_BUILT_PACKAGE}
+    DEPENDS ${embedded}
     VERBATIM)
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
@@ -56,7 +75,17 @@ add_custom_command(
     COMMENT "Making the artwork and the licence resource"
     VERBATIM)
 
-add_custom_target(tarmesh_payload DEPENDS ${TARMESH_PACKAGE_FILE} ${generated}/setup-version.h ${artwork})
+add_custom_target(tarmesh_payload DEPENDS ${TARMESH_BUILT_PACKAGE} ${generated}/setup-version.h ${artwork})
 set(TARMESH_GENERATED_DIR ${generated})
 set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/setup.rc PROPERTIES
-    OBJECT_DEPENDS "${TARMESH_PACKAGE_FILE};${artwork};${CMAKE_SOURCE_DIR}/resources/tarmesh-setup.manifest")
+    OBJECT_DEPENDS "${TARMESH_BUILT_PACKAGE};${artwork};${CMAKE_SOURCE_DIR}/resources/tarmesh-setup.manifest")
+
+# A setup program whose resource script finds its package, tarmesh.pkg, in
+# package_folder (the build's own for the shipped program).
+function(tarmesh_add_setup_program name package_folder)
+    add_executable(${name} WIN32 ${CMAKE_SOURCE_DIR}/app/Main.cpp ${CMAKE_SOURCE_DIR}/resources/setup.rc)
+    target_link_libraries(${name} PRIVATE tarmesh_app)
+    target_include_directories(${name} PRIVATE ${package_folder} ${TARMESH_GENERATED_DIR}
+                                               ${CMAKE_SOURCE_DIR}/resources)
+    target_link_options(${name} PRIVATE -municode $<$<CONFIG:Release>:-s>)
+endfunction()

@@ -52,7 +52,7 @@ TEST(CreateMode, WritesThePackageOfThePackingToolAndSaysOK)
     EXPECT_TRUE(run.box.hasOk && !run.box.hasCancel);
     EXPECT_TRUE(run.child.finished);
     EXPECT_EQ(run.child.exitCode, 0u);
-    const std::string built = ReadWhole(TARMESH_PACKAGE_FILE_PATH);
+    const std::string built = ReadWhole(TARMESH_PAYLOAD_PACKAGE_PATH);
     EXPECT_FALSE(built.empty());
     EXPECT_EQ(ReadWhole(package), built);
     EXPECT_EQ(ReadWhole(header), "#pragma once\r\n#define SETUP_VERSION S(\"1.0.0\")\r\n// rest\r\n");

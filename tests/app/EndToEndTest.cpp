@@ -518,3 +518,29 @@ TEST_F(Installer, AProfilePathNearTheLengthLimitInstallsAndUninstalls)
     Clean();
     DeleteTree(L"C:\\users\\Public\\long folder name\\");
 }
+
+TEST_F(Installer, DamagedAndHostilePackagesAreRefusedInTheWindow)
+{
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2017");
+    for (const wchar_t* variant : {L"tarmesh-setup-dotdot.exe", L"tarmesh-setup-truncated.exe",
+                                   L"tarmesh-setup-count.exe"}) {
+        SetupDriver setup;
+        ASSERT_TRUE(setup.Start(SiblingPath(variant)));
+        const std::wstring licence = setup.Text();
+        const ShownBox refused = PressInstall(setup, L"Error");
+        ASSERT_TRUE(refused.found) << Utf8(variant);
+        EXPECT_EQ(refused.text, L"Installation ERROR: archive data corrupted.") << Utf8(variant);
+        EXPECT_TRUE(Eventually([&] { return setup.IsEnabled(Install); })) << Utf8(variant);
+        EXPECT_EQ(setup.Text(), licence) << Utf8(variant);
+        EXPECT_FALSE(KeyExists(UninstallKey)) << Utf8(variant);
+        EXPECT_FALSE(Exists(SetupFolder())) << Utf8(variant);
+        // Only the Addins folder of 2017 has been written to.
+        Files written = FilesBelow(appData + L"Autodesk\\");
+        for (const auto& [path, content] : written)
+            EXPECT_EQ(path.rfind(L"Revit\\Addins\\2017\\", 0), 0u) << Utf8(variant) << " wrote " << Utf8(path);
+        EXPECT_FALSE(Exists(appData + L"Autodesk\\Revit\\escaped.txt"));
+        EXPECT_FALSE(Exists(appData + L"Autodesk\\Revit\\Addins\\escaped.txt"));
+        setup.Click(Quit);
+        EXPECT_EQ(setup.WaitForExit(), 0);
+    }
+}
