@@ -15,6 +15,8 @@
 namespace {
 
 constexpr int32_t SmallestCapacity = 1024;
+constexpr int32_t GzipHeaderLength = 10;
+constexpr int32_t GzipTrailerLength = 8;
 constexpr int32_t Largest = std::numeric_limits<int32_t>::max();
 
 // The smallest power of two not below `needed`; 2^31 does not fit the
@@ -307,7 +309,8 @@ int32_t Mem::FindBytes(const void* pattern, int32_t n)
 // process.
 int32_t Mem::Gunzip(Mem& destination)
 {
-    if (data == nullptr)
+    // Too short for its header and trailer, the member is not read at all.
+    if (data == nullptr || size < GzipHeaderLength + GzipTrailerLength)
         return 0;
     position = 0;
     return GunzipNext(size, destination);
@@ -320,8 +323,6 @@ int32_t Mem::Gunzip(Mem& destination)
 // member.
 int32_t Mem::GunzipNext(int32_t length, Mem& destination)
 {
-    constexpr int32_t HeaderLength = 10;
-    constexpr int32_t TrailerLength = 8;
     // Deflate cannot expand data more than 1032-fold; a larger ISIZE is
     // damage, found without trying to allocate it.
     constexpr uint64_t LargestExpansion = 1032;
@@ -333,7 +334,7 @@ int32_t Mem::GunzipNext(int32_t length, Mem& destination)
     // Like a read of the whole member, unpacking moves past it, whatever
     // the outcome.
     position = begin + length;
-    if (length < HeaderLength + TrailerLength)
+    if (length < GzipHeaderLength + GzipTrailerLength)
         return 0;
     const uint32_t storedCrc = LittleEndianAt(begin + length - 8);
     const uint32_t unpacked = LittleEndianAt(begin + length - 4);
@@ -341,7 +342,7 @@ int32_t Mem::GunzipNext(int32_t length, Mem& destination)
         unpacked > uint64_t(length) * LargestExpansion)
         return 0;
     const int32_t start = DeflateDataOffset(begin, length);
-    if (start + TrailerLength > length)
+    if (start + GzipTrailerLength > length)
         return 0;
 
     const std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor(libdeflate_alloc_decompressor());
@@ -352,7 +353,7 @@ int32_t Mem::GunzipNext(int32_t length, Mem& destination)
     const uint8_t* deflate = data.get() + begin + start;
     uint8_t* spare = destination.data.get() + destination.size;
     const libdeflate_result result = libdeflate_deflate_decompress(
-        decompressor.get(), deflate, size_t(length - TrailerLength - start), spare, unpacked, nullptr);
+        decompressor.get(), deflate, size_t(length - GzipTrailerLength - start), spare, unpacked, nullptr);
     if (result != LIBDEFLATE_SUCCESS)
         return 0;
     uint32_t crc = 0;
@@ -399,14 +400,13 @@ uint32_t Mem::LittleEndianAt(int32_t offset) const
 // counts from the member's first byte.
 int32_t Mem::DeflateDataOffset(int32_t begin, int32_t length) const
 {
-    constexpr int32_t HeaderLength = 10;
     constexpr uint8_t FlagName = 8;
     const uint8_t* member = data.get() + begin;
     if (member[3] != FlagName)
-        return HeaderLength;
-    for (int32_t i = HeaderLength; i < length; ++i) {
+        return GzipHeaderLength;
+    for (int32_t i = GzipHeaderLength; i < length; ++i) {
         if (member[i] == 0)
             return i + 1;
     }
-    return HeaderLength;
+    return GzipHeaderLength;
 }
