@@ -15,8 +15,16 @@ WString FolderPart(const WString& path)
     return WString(L"");
 }
 
+// The folders are made only when the first open fails: a folder check (a
+// path search and a listing) cost as much as writing the file, while a
+// failed open happens once per new folder. A folder that cannot be made
+// shows up as a target that cannot be opened, which the user is asked about.
 [[nodiscard]] bool OpenTarget(File& file, const WString& target, ExtractionPrompts& prompts)
 {
+    if (file.Open(target, true, true))
+        return true;
+    Disk disk;
+    (void)disk.CreateFolder(FolderPart(target));
     while (!file.Open(target, true, true)) {
         if (!prompts.RetryLockedTarget())
             return false;
@@ -37,10 +45,6 @@ int32_t ExtractInto(Mem& unpacked, int32_t year, const WString& relativePath, Me
         return -1;
     }
     const WString target = addinsFolder + relativePath;
-    // A folder that cannot be made shows up as a target that cannot be
-    // opened, which the user is asked about.
-    Disk disk;
-    (void)disk.CreateFolder(FolderPart(target));
     File file;
     if (!OpenTarget(file, target, prompts))
         return -1;
