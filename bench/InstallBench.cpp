@@ -61,7 +61,6 @@ bool InstallYear(Mem& package, int32_t year, const WString& addinsRoot, Counting
     if (!disk.FolderExists(addins) && !disk.CreateFolder(addins))
         return false;
     disk.DeleteFolder(addins + L"tarmesh\\", true, true);
-    package.Seek(0);
     return ExtractPackageForYear(package, year, addins, prompts) == YearResult::Installed;
 }
 
