@@ -146,7 +146,7 @@ def machine(load):
 def main():
     global WORK
     repo, build = sys.argv[1], sys.argv[2]
-    runs = int(sys.argv[sys.argv.index("--runs") + 1]) if "--runs" in sys.argv else 5
+    runs = int(sys.argv[sys.argv.index("--runs") + 1]) if "--runs" in sys.argv else 7
     wine_run = os.path.join(build, "wine-run")
     pack_tool = os.path.join(build, "tarmesh-pack.exe")
     driver = os.path.join(build, "tarmesh-install-bench.exe")
