@@ -1,6 +1,5 @@
 #include "File.h"
 
-#include <array>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -24,25 +23,17 @@ constexpr int32_t GzipTrailerLength = 8;
 // libdeflate's level 6 is the customary default balance of speed and size.
 constexpr int DeflateLevel = 6;
 
-constexpr std::array<uint32_t, 256> MakeCrcTable()
+// Grows an array to hold n bytes; what it held is not kept.
+uint8_t* Room(std::unique_ptr<uint8_t[]>& array, int64_t& capacity, int64_t n)
 {
-    std::array<uint32_t, 256> table{};
-    for (uint32_t n = 0; n < 256; ++n) {
-        uint32_t c = n;
-        for (int bit = 0; bit < 8; ++bit)
-            c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[n] = c;
+    if (n > capacity) {
+        array.reset();
+        capacity = 0;
+        array.reset(new uint8_t[static_cast<size_t>(n)]);
+        capacity = n;
     }
-    return table;
+    return array.get();
 }
-
-constexpr std::array<uint32_t, 256> CrcTable = MakeCrcTable();
-static_assert(CrcTable[1] == 0x77073096u, "the table of the reflected gzip polynomial");
-
-struct CompressorDeleter
-{
-    void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
-};
 
 }  // namespace
 
@@ -187,11 +178,24 @@ int32_t File::CopyTo(File& target)
     return total;
 }
 
+GzipWorkspace::GzipWorkspace() = default;
+
+GzipWorkspace::~GzipWorkspace()
+{
+    libdeflate_free_compressor(compressor);
+}
+
+int32_t File::Gzip(File& target)
+{
+    GzipWorkspace workspace;
+    return Gzip(target, workspace);
+}
+
 // The member is header, raw deflate data and trailer (CRC-32 and length of
 // the uncompressed file, little-endian). The result counts the bytes that
 // really reached the target, so a caller that records the member's length
 // records what is on disk even after a short write.
-int32_t File::Gzip(File& target)
+int32_t File::Gzip(File& target, GzipWorkspace& workspace)
 {
     if (stream == nullptr || target.stream == nullptr || &target == this)
         return 0;
@@ -200,32 +204,31 @@ int32_t File::Gzip(File& target)
         return 0;
     // A file that changed under us would otherwise be packed with zeroes
     // in place of its missing bytes.
-    std::unique_ptr<uint8_t[]> input(new uint8_t[static_cast<size_t>(size)]);
+    uint8_t* input = Room(workspace.input, workspace.inputCapacity, size);
     Seek(0);
-    if (Read(input.get(), size) != size)
+    if (Read(input, size) != size)
         return 0;
     uint32_t crc = 0;
-    if (!Crc32(input.get(), size, crc))
+    if (!Crc32(input, size, crc))
         return 0;
 
     // Enough for incompressible data; computed in 64 bits because it
     // passes 2^31 for the largest files.
     const int64_t bound = int64_t(size) + static_cast<int64_t>(size * 0.1) + 22;
-    std::unique_ptr<uint8_t[]> output(new uint8_t[static_cast<size_t>(bound)]);
-    std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(libdeflate_alloc_compressor(DeflateLevel));
-    if (compressor == nullptr)
+    uint8_t* output = Room(workspace.output, workspace.outputCapacity, bound);
+    if (workspace.compressor == nullptr)
+        workspace.compressor = libdeflate_alloc_compressor(DeflateLevel);
+    if (workspace.compressor == nullptr)
         throw std::bad_alloc();
 
     int32_t written = target.WriteBytes(GzipHeader, sizeof GzipHeader);
-    const size_t compressed = libdeflate_deflate_compress(compressor.get(), input.get(), static_cast<size_t>(size),
-                                                          output.get(), static_cast<size_t>(bound));
+    const size_t compressed = libdeflate_deflate_compress(workspace.compressor, input, static_cast<size_t>(size),
+                                                          output, static_cast<size_t>(bound));
     // A member longer than a signed 32-bit length could not be recorded.
     const size_t longest = size_t(std::numeric_limits<int32_t>::max()) - sizeof GzipHeader - GzipTrailerLength;
     if (compressed == 0 || compressed > longest)
         return 0;
-    written += target.WriteBytes(output.get(), static_cast<int32_t>(compressed));
-    output.reset();
-    input.reset();
+    written += target.WriteBytes(output, static_cast<int32_t>(compressed));
     written += target.WriteLittleEndian(crc);
     written += target.WriteLittleEndian(static_cast<uint32_t>(size));
     return written;
@@ -249,14 +252,13 @@ int32_t File::WriteLittleEndian(uint32_t value)
     return WriteBytes(bytes, sizeof bytes);
 }
 
+// libdeflate's CRC-32 is the same checksum (polynomial 0xEDB88320, started
+// at all ones, complemented) computed many bytes at a time: a byte-table
+// loop cost as much as the inflation of a member.
 bool Crc32(const void* bytes, int32_t length, uint32_t& out)
 {
     if (bytes == nullptr)
         return false;
-    const uint8_t* p = static_cast<const uint8_t*>(bytes);
-    uint32_t crc = 0xFFFFFFFFu;
-    for (int32_t i = 0; i < length; ++i)
-        crc = (crc >> 8) ^ CrcTable[(crc ^ p[i]) & 0xFF];
-    out = ~crc;
+    out = libdeflate_crc32(0, bytes, length > 0 ? static_cast<size_t>(length) : 0);
     return true;
 }

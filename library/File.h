@@ -14,10 +14,32 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 #include "TString.h"
 
 class Mem;
+struct libdeflate_compressor;
+
+// The compressor and the arrays File::Gzip works in. A caller that packs
+// many files keeps one for all of them, so that each file after the first
+// reuses memory already paged in instead of faulting in fresh pages.
+class GzipWorkspace
+{
+public:
+    GzipWorkspace();
+    GzipWorkspace(const GzipWorkspace&) = delete;
+    GzipWorkspace& operator=(const GzipWorkspace&) = delete;
+    virtual ~GzipWorkspace();
+
+private:
+    friend class File;
+    libdeflate_compressor* compressor = nullptr;
+    std::unique_ptr<uint8_t[]> input;
+    int64_t inputCapacity = 0;
+    std::unique_ptr<uint8_t[]> output;
+    int64_t outputCapacity = 0;
+};
 
 class File
 {
@@ -62,6 +84,8 @@ public:
     // This whole file as one gzip member at the target's position; returns
     // the member's length, 0 when nothing usable was written.
     [[nodiscard]] int32_t Gzip(File& target);
+    // The same, working in the caller's workspace.
+    [[nodiscard]] int32_t Gzip(File& target, GzipWorkspace& workspace);
     // Four bytes, least significant first.
     int32_t WriteLittleEndian(uint32_t value);
 

@@ -15,6 +15,8 @@
 namespace {
 
 constexpr int32_t SmallestCapacity = 1024;
+constexpr int32_t GzipHeaderLength = 10;
+constexpr int32_t GzipTrailerLength = 8;
 constexpr int32_t Largest = std::numeric_limits<int32_t>::max();
 
 // The smallest power of two not below `needed`; 2^31 does not fit the
@@ -77,6 +79,14 @@ void Mem::Reset(int32_t n)
     capacity = wanted;
 }
 
+void Mem::Clear()
+{
+    if (data == nullptr)
+        return;
+    size = 0;
+    position = 0;
+}
+
 bool Mem::LoadBinaryResource(uint16_t id)
 {
     data.reset();
@@ -111,13 +121,17 @@ bool Mem::LoadFile(const WString& path)
     const int32_t length = file.Size();
     if (length < 1)
         return false;
-    std::unique_ptr<uint8_t[]> whole(new uint8_t[static_cast<size_t>(length)]);
+    // The file is read straight into the array it stays in: a package is
+    // tens of megabytes, and every further copy of it costs its time and
+    // its pages. The capacity is the one a write of the file would give.
+    Reset(PowerOfTwoFor(length));
     // A file that shrank while being read counts as unreadable rather than
     // arriving with zeroes in place of its end.
-    if (file.Read(whole.get(), length) != length)
+    if (file.Read(data.get(), length) != length) {
+        Reset(SmallestCapacity);
         return false;
-    Write(whole.get(), length);
-    Seek(0);
+    }
+    size = length;
     return true;
 }
 
@@ -295,39 +309,64 @@ int32_t Mem::FindBytes(const void* pattern, int32_t n)
 // process.
 int32_t Mem::Gunzip(Mem& destination)
 {
-    constexpr int32_t HeaderLength = 10;
-    constexpr int32_t TrailerLength = 8;
-    const int32_t m = size;
-    if (data == nullptr || m < HeaderLength + TrailerLength)
+    // Too short for its header and trailer, the member is not read at all.
+    if (data == nullptr || size < GzipHeaderLength + GzipTrailerLength)
         return 0;
-    // Like a read of the whole member, unpacking leaves the position at
-    // its end, whatever the outcome.
-    position = m;
-    const uint32_t storedCrc = LittleEndianAt(m - 8);
-    const uint32_t unpacked = LittleEndianAt(m - 4);
-    if (unpacked == 0 || destination.data == nullptr || unpacked > uint32_t(Largest - destination.size))
+    position = 0;
+    return GunzipNext(size, destination);
+}
+
+// The data is unpacked into the destination's spare capacity past its size
+// and moved to its position only once it has proved sound, so a damaged
+// member leaves the destination's data as it was. A destination kept from
+// member to member (and emptied with Clear) is paged in once, not once per
+// member.
+int32_t Mem::GunzipNext(int32_t length, Mem& destination)
+{
+    // Deflate cannot expand data more than 1032-fold; a larger ISIZE is
+    // damage, found without trying to allocate it.
+    constexpr uint64_t LargestExpansion = 1032;
+    if (data == nullptr)
         return 0;
-    const int32_t start = DeflateDataOffset();
-    if (start + TrailerLength > m)
+    const int32_t begin = position;
+    if (length < 0 || length > size - begin)
+        length = size - begin;
+    // Like a read of the whole member, unpacking moves past it, whatever
+    // the outcome.
+    position = begin + length;
+    if (length < GzipHeaderLength + GzipTrailerLength)
+        return 0;
+    const uint32_t storedCrc = LittleEndianAt(begin + length - 8);
+    const uint32_t unpacked = LittleEndianAt(begin + length - 4);
+    if (unpacked == 0 || destination.data == nullptr || unpacked > uint32_t(Largest - destination.size) ||
+        unpacked > uint64_t(length) * LargestExpansion)
+        return 0;
+    const int32_t start = DeflateDataOffset(begin, length);
+    if (start + GzipTrailerLength > length)
         return 0;
 
-    std::unique_ptr<uint8_t[]> output(new (std::nothrow) uint8_t[unpacked]);
     const std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor(libdeflate_alloc_decompressor());
-    if (output == nullptr || decompressor == nullptr)
+    std::unique_ptr<uint8_t[]> previous;
+    if (decompressor == nullptr || !destination.Grow(destination.size + static_cast<int32_t>(unpacked), previous))
         return 0;
-    const libdeflate_result result =
-        libdeflate_deflate_decompress(decompressor.get(), data.get() + start, size_t(m - TrailerLength - start),
-                                      output.get(), unpacked, nullptr);
+    // Taken after the growth: the destination may be this very buffer.
+    const uint8_t* deflate = data.get() + begin + start;
+    uint8_t* spare = destination.data.get() + destination.size;
+    const libdeflate_result result = libdeflate_deflate_decompress(
+        decompressor.get(), deflate, size_t(length - GzipTrailerLength - start), spare, unpacked, nullptr);
     if (result != LIBDEFLATE_SUCCESS)
         return 0;
     uint32_t crc = 0;
-    if (!Crc32(output.get(), static_cast<int32_t>(unpacked), crc) || crc != storedCrc)
+    if (!Crc32(spare, static_cast<int32_t>(unpacked), crc) || crc != storedCrc)
         return 0;
 
-    std::unique_ptr<uint8_t[]> previous;
-    if (!destination.Grow(destination.size + static_cast<int32_t>(unpacked), previous))
-        return 0;
-    return destination.Write(output.get(), static_cast<int32_t>(unpacked));
+    const int32_t n = static_cast<int32_t>(unpacked);
+    if (destination.position != destination.size)
+        std::memmove(destination.data.get() + destination.position, spare, unpacked);
+    destination.position += n;
+    if (destination.position > destination.size)
+        destination.size = destination.position;
+    return n;
 }
 
 // Returns false, changing nothing, when the larger array cannot be had.
@@ -357,16 +396,17 @@ uint32_t Mem::LittleEndianAt(int32_t offset) const
 
 // Only a lone FNAME flag is understood: it is what gzip tools set when they
 // store the file name. With an extra field or a comment the data is taken
-// to start at offset 10, and such a member fails to unpack.
-int32_t Mem::DeflateDataOffset() const
+// to start at offset 10, and such a member fails to unpack. The result
+// counts from the member's first byte.
+int32_t Mem::DeflateDataOffset(int32_t begin, int32_t length) const
 {
-    constexpr int32_t HeaderLength = 10;
     constexpr uint8_t FlagName = 8;
-    if (data[3] != FlagName)
-        return HeaderLength;
-    for (int32_t i = HeaderLength; i < size; ++i) {
-        if (data[i] == 0)
+    const uint8_t* member = data.get() + begin;
+    if (member[3] != FlagName)
+        return GzipHeaderLength;
+    for (int32_t i = GzipHeaderLength; i < length; ++i) {
+        if (member[i] == 0)
             return i + 1;
     }
-    return HeaderLength;
+    return GzipHeaderLength;
 }

@@ -37,6 +37,9 @@ public:
 
     // An empty buffer of at least 1024 bytes, exactly n when n is larger.
     void Reset(int32_t n);
+    // Empties the buffer but keeps its array, so that the next contents
+    // reuse memory already paged in rather than fresh pages.
+    void Clear();
     // A whole resource of type "BINARY" from the running program. On
     // failure the buffer is left without an array.
     [[nodiscard]] bool LoadBinaryResource(uint16_t id);
@@ -73,9 +76,13 @@ public:
     // at the destination's position. Returns the bytes appended, 0 for a
     // member that is damaged, empty or too large to hold.
     [[nodiscard]] int32_t Gunzip(Mem& destination);
+    // The same for the member of `length` bytes at the position (cut to
+    // what remains), which is unpacked where it lies, without a copy; the
+    // position moves past it whatever the outcome.
+    [[nodiscard]] int32_t GunzipNext(int32_t length, Mem& destination);
 
 private:
     bool Grow(int32_t needed, std::unique_ptr<uint8_t[]>& previous);
     uint32_t LittleEndianAt(int32_t offset) const;
-    int32_t DeflateDataOffset() const;
+    int32_t DeflateDataOffset(int32_t begin, int32_t length) const;
 };

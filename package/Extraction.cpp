@@ -17,8 +17,16 @@ WString FolderPart(const WString& path)
     return WString(L"");
 }
 
+// The folders are made only when the first open fails: a folder check (a
+// path search and a listing) cost as much as writing the file, while a
+// failed open happens once per new folder. A folder that cannot be made
+// shows up as a target that cannot be opened, which the user is asked about.
 [[nodiscard]] bool OpenTarget(File& file, const WString& target, ExtractionPrompts& prompts)
 {
+    if (file.Open(target, true, true))
+        return true;
+    Disk disk;
+    (void)disk.CreateFolder(FolderPart(target));
     while (!file.Open(target, true, true)) {
         if (!prompts.RetryLockedTarget())
             return false;
@@ -26,22 +34,19 @@ WString FolderPart(const WString& path)
     return true;
 }
 
-}  // namespace
-
-int32_t ExtractEntry(int32_t year, const WString& relativePath, Mem& package, const WString& addinsFolder,
-                     ExtractionPrompts& prompts)
+// The member is unpacked where it lies in the package into `unpacked`, a
+// buffer the caller keeps from entry to entry: fresh pages for every member
+// cost more than the unpacking itself.
+int32_t ExtractInto(Mem& unpacked, int32_t year, const WString& relativePath, Mem& package,
+                    const WString& addinsFolder, ExtractionPrompts& prompts)
 {
-    Mem member;
-    Mem unpacked;
-    if (!ReadMember(package, member) || member.Gunzip(unpacked) == 0) {
+    unpacked.Clear();
+    int32_t storedSize = 0;
+    if (!ReadStoredSize(package, storedSize) || package.GunzipNext(storedSize, unpacked) == 0) {
         prompts.ReportCorrupted();
         return -1;
     }
     const WString target = addinsFolder + relativePath;
-    // A folder that cannot be made shows up as a target that cannot be
-    // opened, which the user is asked about.
-    Disk disk;
-    (void)disk.CreateFolder(FolderPart(target));
     File file;
     if (!OpenTarget(file, target, prompts))
         return -1;
@@ -58,12 +63,22 @@ int32_t ExtractEntry(int32_t year, const WString& relativePath, Mem& package, co
     return 0;
 }
 
+}  // namespace
+
+int32_t ExtractEntry(int32_t year, const WString& relativePath, Mem& package, const WString& addinsFolder,
+                     ExtractionPrompts& prompts)
+{
+    Mem unpacked;
+    return ExtractInto(unpacked, year, relativePath, package, addinsFolder, prompts);
+}
+
 YearResult ExtractPackageForYear(Mem& package, int32_t year, const WString& addinsFolder,
                                  ExtractionPrompts& prompts)
 {
     const int32_t count = ReadEntryCount(package);
     if (count <= 0)
         return YearResult::NoEntries;
+    Mem unpacked;
     for (int32_t i = 0; i < count; ++i) {
         WString name;
         if (!ReadEntryName(package, name)) {
@@ -72,7 +87,7 @@ YearResult ExtractPackageForYear(Mem& package, int32_t year, const WString& addi
         }
         const int32_t version = EntryVersion(name);
         if (version == 0 || version == year) {
-            if (ExtractEntry(year, EntryTarget(name), package, addinsFolder, prompts) != 0)
+            if (ExtractInto(unpacked, year, EntryTarget(name), package, addinsFolder, prompts) != 0)
                 return YearResult::Stopped;
         } else if (!SkipMember(package)) {
             prompts.ReportCorrupted();

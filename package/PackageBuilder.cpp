@@ -20,7 +20,7 @@ PackageBuild Failed(const WString& reason)
 
 // One record: the name, a placeholder for the stored size, the member, and
 // then the member's real length over the placeholder.
-PackageBuild WriteRecord(File& package, const WString& sourcePath, const WString& name)
+PackageBuild WriteRecord(File& package, const WString& sourcePath, const WString& name, GzipWorkspace& workspace)
 {
     File source;
     if (!source.Open(sourcePath, false, false))
@@ -28,7 +28,7 @@ PackageBuild WriteRecord(File& package, const WString& sourcePath, const WString
     package.WriteWideText(name);
     const int32_t sizeAt = package.Tell();
     package.WriteLittleEndian(0);
-    const int32_t memberLength = source.Gzip(package);
+    const int32_t memberLength = source.Gzip(package, workspace);
     if (memberLength == 0)
         return Failed(L"empty or not compressible: " + sourcePath);
     package.Seek(sizeAt);
@@ -50,8 +50,11 @@ PackageBuild WritePackage(const WString& sourceFolder, const WString& packagePat
     if (files.items.empty())
         return Failed(L"no file below " + sourceFolder);
     package.WriteLittleEndian(static_cast<uint32_t>(files.items.size()));
+    // One workspace for every file: the largest file's arrays are paged in
+    // once, not once per file.
+    GzipWorkspace workspace;
     for (const WString* path : files.items) {
-        const PackageBuild record = WriteRecord(package, *path, path->Mid(sourceFolder.length));
+        const PackageBuild record = WriteRecord(package, *path, path->Mid(sourceFolder.length), workspace);
         if (!record.complete)
             return record;
     }

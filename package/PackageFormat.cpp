@@ -58,10 +58,16 @@ bool ReadEntryName(Mem& package, WString& name)
     return IsSafeEntryName(name);
 }
 
+bool ReadStoredSize(Mem& package, int32_t& storedSize)
+{
+    storedSize = ReadInt32(package);
+    return IsPossibleSize(package, storedSize);
+}
+
 bool ReadMember(Mem& package, Mem& member)
 {
-    const int32_t storedSize = ReadInt32(package);
-    if (!IsPossibleSize(package, storedSize))
+    int32_t storedSize = 0;
+    if (!ReadStoredSize(package, storedSize))
         return false;
     member.Reset(storedSize);
     member.WriteFrom(package, storedSize);
@@ -71,8 +77,8 @@ bool ReadMember(Mem& package, Mem& member)
 
 bool SkipMember(Mem& package)
 {
-    const int32_t storedSize = ReadInt32(package);
-    if (!IsPossibleSize(package, storedSize))
+    int32_t storedSize = 0;
+    if (!ReadStoredSize(package, storedSize))
         return false;
     package.Seek(package.position + storedSize);
     return true;

@@ -32,6 +32,10 @@ constexpr uint16_t PackageResourceId = 129;
 // False for a missing name or one that is unsafe to install.
 [[nodiscard]] bool ReadEntryName(Mem& package, WString& name);
 
+// Reads the stored size, leaving the package on the member. False when the
+// stored size is impossible.
+[[nodiscard]] bool ReadStoredSize(Mem& package, int32_t& storedSize);
+
 // Reads the stored size and copies the member that follows into `member`
 // (positioned at 0); the package moves past the member. False when the
 // stored size is impossible.

@@ -182,3 +182,28 @@ TEST(File, Crc32IsTheChecksumOfGzip)
     EXPECT_EQ(crc, 0u);
     EXPECT_FALSE(Crc32(nullptr, 3, crc));
 }
+
+TEST(File, OneGzipWorkspaceServesFilesOfEverySizeInTurn)
+{
+    const Scratch scratch;
+    // Larger, smaller, then larger again than the arrays already hold.
+    const std::string contents[] = {std::string(70000, 'a') + "end", "abc", std::string(300000, 'z') + "x"};
+    GzipWorkspace workspace;
+    for (const std::string& content : contents) {
+        WriteWhole(scratch.PathOf(L"in"), content);
+        File source;
+        File member;
+        ASSERT_TRUE(source.Open(scratch.Named(L"in"), false, false));
+        ASSERT_TRUE(member.Open(scratch.Named(L"member"), true, true));
+        const int32_t length = source.Gzip(member, workspace);
+        EXPECT_EQ(length, member.Size());
+        member.Close();
+        source.Close();
+
+        Mem packed;
+        ASSERT_TRUE(packed.LoadFile(scratch.Named(L"member")));
+        Mem unpacked;
+        ASSERT_EQ(packed.Gunzip(unpacked), int32_t(content.size()));
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(unpacked.data.get()), content.size()), content);
+    }
+}

@@ -338,3 +338,45 @@ TEST(Mem, GunzipRefusesAResultThatWouldPassTheLargestBufferSize)
     destination.size = destination.position = 0;
     EXPECT_EQ(source.Gunzip(destination), 3);
 }
+
+TEST(Mem, GunzipNextUnpacksAMemberInsideAPackageAndAlwaysMovesPastIt)
+{
+    const std::string member = GzipMember(Text64k);
+    std::string damaged = GzipMember("short and damaged");
+    damaged[damaged.size() - 9] ^= 0x01;
+    const int32_t memberSize = static_cast<int32_t>(member.size());
+    const int32_t damagedSize = static_cast<int32_t>(damaged.size());
+    // An odd offset, a damaged member after it and bytes no member owns.
+    Mem package;
+    Fill(package, "abc" + member + damaged + "tail", 3);
+    Mem destination;
+    Fill(destination, "keep", 1);
+
+    EXPECT_EQ(package.GunzipNext(memberSize, destination), int32_t(Text64k.size()));
+    EXPECT_EQ(Bytes(destination), "k" + Text64k);
+    EXPECT_EQ(package.position, 3 + memberSize);
+    EXPECT_EQ(package.GunzipNext(damagedSize, destination), 0);
+    EXPECT_EQ(package.position, 3 + memberSize + damagedSize) << "a damaged member is passed over too";
+    EXPECT_EQ(Bytes(destination), "k" + Text64k);
+    EXPECT_EQ(package.GunzipNext(1000, destination), 0) << "cut to the four bytes left";
+    EXPECT_EQ(package.position, package.size);
+}
+
+TEST(Mem, ClearKeepsTheArraySoAReusedDestinationHoldsOnlyTheNextMember)
+{
+    Mem large;
+    Fill(large, GzipMember(Text64k));
+    Mem small;
+    Fill(small, GzipMember("abc"));
+    Mem destination;
+    ASSERT_EQ(large.Gunzip(destination), int32_t(Text64k.size()));
+    const uint8_t* array = destination.data.get();
+    const int32_t capacity = destination.capacity;
+
+    destination.Clear();
+    EXPECT_EQ(destination.size + destination.position, 0);
+    ASSERT_EQ(small.Gunzip(destination), 3);
+    EXPECT_EQ(Bytes(destination), "abc") << "nothing of the larger member may follow";
+    EXPECT_EQ(destination.data.get(), array);
+    EXPECT_EQ(destination.capacity, capacity);
+}
