@@ -41,6 +41,7 @@ public:
         return false;
     }
     void ReportCorrupted() override { ++corrupted; }
+    void ReportWriteFailed(const WString&) override { ++corrupted; }
     void ReportProgress(const wchar_t*) override { ++progressLines; }
 
     int32_t progressLines = 0;
