@@ -55,12 +55,17 @@ HINTERNET OpenRequest(const WinHttpHandle& connection, const WebServiceRequest& 
                               request.secure ? WINHTTP_FLAG_SECURE : 0);
 }
 
+// The wait for the answer's headers has a limit of its own, which
+// WinHttpSetTimeouts leaves alone; it gets the receive limit, so a server
+// that accepts and never answers holds the caller no longer than that.
 // A certificate from an untrusted root is accepted, so a server with a
 // self-made certificate can be reached; expiry and host name still count.
 void Configure(const WinHttpHandle& handle, const WebServiceRequest& request)
 {
     WinHttpSetTimeouts(handle.handle, request.resolveTimeout, request.connectTimeout, request.sendTimeout,
                        request.receiveTimeout);
+    DWORD answerWait = static_cast<DWORD>(request.receiveTimeout);
+    WinHttpSetOption(handle.handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &answerWait, sizeof answerWait);
     if (!request.secure)
         return;
     DWORD flags = SECURITY_FLAG_IGNORE_UNKNOWN_CA;
@@ -130,7 +135,7 @@ public:
     TextReader& operator=(const TextReader&) = delete;
     virtual ~TextReader() { request.response = DecodeUtf8(bytes); }
 
-    [[nodiscard]] bool ReadChunk(DWORD available)
+    [[nodiscard]] bool ReadChunk(DWORD available, int64_t& received)
     {
         std::unique_ptr<char[]> chunk(new char[available + 1]);
         DWORD read = 0;
@@ -139,6 +144,7 @@ public:
         chunk[read] = 0;
         bytes.SetLength(bytes.length + static_cast<int32_t>(read));
         std::memcpy(bytes.buffer + bytes.length - read, chunk.get(), read);
+        received += read;
         return true;
     }
 
@@ -150,7 +156,7 @@ private:
 
 // Reads everything the server announces into a block at a time; false once
 // the fourth read has failed.
-bool DownloadAvailable(const WinHttpHandle& handle, File& file, int32_t& failedReads)
+bool DownloadAvailable(const WinHttpHandle& handle, File& file, int32_t& failedReads, int64_t& received)
 {
     std::unique_ptr<char[]> block(new char[DownloadBlock + 1]);
     while (failedReads < FailedReadLimit) {
@@ -161,27 +167,42 @@ bool DownloadAvailable(const WinHttpHandle& handle, File& file, int32_t& failedR
         }
         if (read == 0)
             return true;
+        received += read;
         if (file.stream != nullptr)
             std::fwrite(block.get(), 1, read, file.stream);
     }
     return false;
 }
 
-// False when the server's data could not be read to its end.
+// The body length the answer's headers announce, -1 when they announce none.
+int64_t AnnouncedLength(const WinHttpHandle& handle)
+{
+    DWORD length = 0;
+    DWORD size = sizeof length;
+    if (!WinHttpQueryHeaders(handle.handle, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &length, &size, WINHTTP_NO_HEADER_INDEX))
+        return -1;
+    return length;
+}
+
+// False when the server's data could not be read to its end. A connection
+// that ends before the announced length is such a failure too, though
+// WinHTTP may report that end as the body's end.
 bool ReadBody(const WinHttpHandle& handle, WebServiceRequest& request)
 {
     TextReader text(handle, request);
     int32_t failedReads = 0;
+    int64_t received = 0;
     for (;;) {
         DWORD available = 0;
         if (!WinHttpQueryDataAvailable(handle.handle, &available))
             return false;
         if (available == 0)
-            return true;
+            return received >= AnnouncedLength(handle);
         if (request.downloadFile != nullptr) {
-            if (!DownloadAvailable(handle, *request.downloadFile, failedReads))
+            if (!DownloadAvailable(handle, *request.downloadFile, failedReads, received))
                 return false;
-        } else if (!text.ReadChunk(available)) {
+        } else if (!text.ReadChunk(available, received)) {
             return false;
         }
     }
