@@ -33,8 +33,12 @@ HINTERNET OpenSession(const WebServiceRequest& request)
                        WINHTTP_NO_PROXY_BYPASS, 0);
 }
 
+// A port above the highest one is clamped to it rather than cut to 16 bits,
+// which would reach some unrelated port.
 INTERNET_PORT PortOf(const WebServiceRequest& request)
 {
+    if (request.port > 65535)
+        return 65535;
     if (request.port != 0)
         return static_cast<INTERNET_PORT>(request.port);
     return request.secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;

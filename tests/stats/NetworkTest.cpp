@@ -270,6 +270,17 @@ TEST(WebService, AnswerBodiesOfEveryShapeAreReadWhole)
     EXPECT_EQ(std::wstring(request.response.buffer), L"Gr\u00FC\u00DFe, \u6771\u4EAC");
 }
 
+// A port above 65535 cut to 16 bits would reach the HTTPS server.
+TEST(WebServiceFailure, PortBeyondTheRangeIsNotCutToAnotherPort)
+{
+    Network network;
+    WebServiceRequest request = RequestTo("https", L"/");
+    request.port += 65536;
+    const Outcome outcome = Attempt(network, request);
+    EXPECT_FALSE(outcome.result);
+    EXPECT_EQ(outcome.warnings, ReceiveFailed);
+}
+
 TEST(WebServiceFailure, ConnectionRefusedFailsWhenTheAnswerIsAwaited)
 {
     Network network;
@@ -313,7 +324,7 @@ TEST(WebServiceFailure, CertificateForAnotherHostIsRefusedDespiteTheUntrustedRoo
     EXPECT_EQ(outcome.warnings, ReceiveFailed);
 }
 
-// Over TLS WinHTTP took the cut connection for the body's end and the
+// WinHTTP took the end of the connection for the body's end and the
 // truncated answer for a whole one.
 TEST(WebServiceFailure, ReadFailureKeepsWhatArrivedWithoutWarning)
 {
