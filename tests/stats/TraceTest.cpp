@@ -177,27 +177,3 @@ TEST(WebServiceTrace, RecordWaitsWhileAnotherThreadHoldsTheRootLock)
     EXPECT_TRUE(traced.result);
     EXPECT_EQ(ReadWhole(traced.path).substr(0, Banner.size()), Banner);
 }
-
-TEST(Lock, HoldOnAChildHoldsTheSectionOfItsRoot)
-{
-    Lock root;
-    Lock middle(&root);
-    Lock leaf(&middle);
-    EXPECT_EQ(leaf.Root(), &root);
-    {
-        const LockHold hold(&leaf);
-        const HANDLE other = CreateThread(
-            nullptr, 0, [](void* section) -> DWORD {
-                const bool entered = TryEnterCriticalSection(static_cast<CRITICAL_SECTION*>(section));
-                if (entered)
-                    LeaveCriticalSection(static_cast<CRITICAL_SECTION*>(section));
-                return entered;
-            },
-            &root.section, 0, nullptr);
-        WaitForSingleObject(other, INFINITE);
-        DWORD entered = 1;
-        GetExitCodeThread(other, &entered);
-        CloseHandle(other);
-        EXPECT_EQ(entered, 0u);
-    }
-}
