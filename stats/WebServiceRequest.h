@@ -44,7 +44,8 @@ struct WebServiceRequest
     uint32_t startTime = 0;           // out: timeGetTime() at the start
     uint32_t endTime = 0;             // out: timeGetTime() after the answer
 
-    // Milliseconds each, as WinHttpSetTimeouts takes them (0: no limit).
+    // Milliseconds each, as WinHttpSetTimeouts takes them (0: no limit);
+    // the receive limit also bounds the wait for the answer's headers.
     int32_t resolveTimeout = 0;
     int32_t connectTimeout = LongTimeout;
     int32_t sendTimeout = LongTimeout;
