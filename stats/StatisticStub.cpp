@@ -1,3 +1,0 @@
-// STUB until the stats branch is merged.
-#include "stats/Statistic.h"
-void SendStatistic(const wchar_t*) {}
