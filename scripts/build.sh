@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/bootstrap.sh
-for preset in win32 win64; do
+# win64 first: the win32 build packs its payload with the win64 packing tool.
+for preset in win64 win32; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
 done
