@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Packs and installs a delivered-size payload side by side with gzip.
 
-  bench.py REPO BUILD_DIR [--runs N]
+  bench.py REPO BUILD_DIR [--runs N] [--one-core]
 
 Makes the payload (bench/make-payload.sh), then times, in turn and N times
 each (the best time counts, the highest peak memory counts):
@@ -14,6 +14,9 @@ each (the best time counts, the highest peak memory counts):
 
 Every program is timed as a whole process, Wine's start included; peak
 memory is the maximum resident set size that /usr/bin/time -v reports.
+With --one-core everything, Wine's server included, runs on the first
+processor only, so that the server's work beside the program cannot count
+as a second thread.
 Prints a table and three lines for scripts, and writes the figures into
 docs/benchmarks.md between its two marker lines.
 """
@@ -28,6 +31,8 @@ import sys
 import time
 
 MB = 1e6
+# The prefix of every timed command: empty, or a pin to the first processor.
+PIN = []
 YEARS = (2016, 2017)
 PAUSE_MS_PER_LINE = 5
 BEGIN = "<!-- figures: written by bench/run.sh -->"
@@ -72,7 +77,7 @@ def timed(command, stats, cwd=None):
     # program would hold a pipe open and its wait would count as work.
     with open(os.path.join(WORK, "stdout.txt"), "w+") as out, open(os.path.join(WORK, "stderr.txt"), "w+") as err:
         start = time.perf_counter()
-        code = subprocess.run(["/usr/bin/time", "-v", "-o", report] + command, cwd=cwd, stdin=subprocess.DEVNULL,
+        code = subprocess.run(PIN + ["/usr/bin/time", "-v", "-o", report] + command, cwd=cwd, stdin=subprocess.DEVNULL,
                               stdout=out, stderr=err).returncode
         seconds = time.perf_counter() - start
         out.seek(0)
@@ -182,9 +187,11 @@ def machine(load):
 
 
 def main():
-    global WORK
+    global WORK, PIN
     repo, build = sys.argv[1], sys.argv[2]
     runs = int(sys.argv[sys.argv.index("--runs") + 1]) if "--runs" in sys.argv else 7
+    if "--one-core" in sys.argv:
+        PIN = ["taskset", "-c", "0"]
     wine_run = os.path.join(build, "wine-run")
     pack_tool = os.path.join(build, "tarmesh-pack.exe")
     driver = os.path.join(build, "tarmesh-install-bench.exe")
@@ -214,7 +221,10 @@ def main():
 
     pack, gzip_pack, unpack, gzip_unpack = Measured(), Measured(), Measured(), Measured()
     unpack_2017 = Measured()
-    subprocess.run([wine_run, "--start"], check=True)
+    if PIN:
+        # A server left running by an earlier test would keep every processor.
+        subprocess.run([wine_run, "--stop"], check=True)
+    subprocess.run(PIN + [wine_run, "--start"], check=True)
     try:
         for run in range(runs):
             if os.path.exists(package):
@@ -307,8 +317,9 @@ def main():
     print("\n".join(lines))
 
     figures = [BEGIN, "",
-               "Run of %s, best of %d runs (peak memory: the highest), warm cache." %
-               (time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime()), runs), ""]
+               "Run of %s, best of %d runs (peak memory: the highest), warm cache%s." %
+               (time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime()), runs,
+                ", everything on one processor" if PIN else ""), ""]
     figures += table + ["", "| target | result | figures |", "|---|---|---|"]
     figures += ["| %s | %s | %s |" % (name, "met" if met else "missed", text) for name, met, text in verdicts]
     figures += ["", "The lines for scripts:", "", "```"] + lines + ["```", "", "| machine | |", "|---|---|"]
