@@ -10,7 +10,11 @@ each (the best time counts, the highest peak memory counts):
   unpack  tarmesh-install-bench        versus  gzip -d of the package's own
           (years 2016 and 2017, as the         64 members, each split out
           installer does; and 2017 alone,      into a .gz file
-          which writes what gzip writes)
+          which writes what gzip writes;
+          and the two years again with the
+          package in the driver's own
+          resource, as the setup program
+          holds it)
 
 Every program is timed as a whole process, Wine's start included; peak
 memory is the maximum resident set size that /usr/bin/time -v reports.
@@ -207,6 +211,9 @@ def main():
     package_members = os.path.join(WORK, "package-members")
     gzip_members = os.path.join(WORK, "gzip-members")
     addins_2017 = os.path.join(WORK, "Addins-2017")
+    addins_embedded = os.path.join(WORK, "Addins-embedded")
+    # A copy of the driver that carries the package as resource "BINARY" 129.
+    embedded = os.path.join(WORK, "tarmesh-install-bench-embedded.exe")
     os.makedirs(WORK, exist_ok=True)
     # Other work on the machine spreads the figures: it is recorded with them.
     load = os.getloadavg()[0]
@@ -220,7 +227,7 @@ def main():
     installed_bytes = common_bytes * len(YEARS) + payload_bytes - common_bytes
 
     pack, gzip_pack, unpack, gzip_unpack = Measured(), Measured(), Measured(), Measured()
-    unpack_2017 = Measured()
+    unpack_2017, unpack_embedded = Measured(), Measured()
     if PIN:
         # A server left running by an earlier test would keep every processor.
         subprocess.run([wine_run, "--stop"], check=True)
@@ -233,6 +240,9 @@ def main():
             if run == 0:
                 shutil.rmtree(package_members, ignore_errors=True)
                 split_package(package, package_members)
+                shutil.copyfile(driver, embedded)
+                subprocess.run([wine_run, driver, "--embed", windows_path(package), windows_path(embedded)],
+                               check=True)
 
             shutil.rmtree(gzip_tree, ignore_errors=True)
             shutil.copytree(payload, gzip_tree)
@@ -245,6 +255,8 @@ def main():
             timed([wine_run, driver, windows_path(package), windows_path(addins, True)], unpack)
             fresh(addins_2017)
             timed([wine_run, driver, windows_path(package), windows_path(addins_2017, True), "2017"], unpack_2017)
+            fresh(addins_embedded)
+            timed([wine_run, embedded, "--embedded", windows_path(addins_embedded, True)], unpack_embedded)
 
             shutil.rmtree(gzip_members, ignore_errors=True)
             shutil.copytree(package_members, gzip_members)
@@ -254,6 +266,7 @@ def main():
 
     check_installed(addins, payload)
     check_installed(addins_2017, payload, (2017,))
+    check_installed(addins_embedded, payload)
     if not same_trees(gzip_members, payload):
         sys.exit("bench: gzip -d of the package's members did not give back the payload")
     fields = dict(line.split(" ", 1) for line in unpack.output.splitlines() if " " in line)
@@ -272,6 +285,7 @@ def main():
     # 2017 alone writes the common files and then the year's over them:
     # as many files and bytes as gzip -d writes.
     unpack_2017_rate = payload_bytes / MB / unpack_2017.seconds
+    embedded_rate = installed_bytes / MB / unpack_embedded.seconds
     pack_ratio = pack_rate / gzip_pack_rate
     unpack_ratio = unpack_rate / gzip_unpack_rate
     peak_limit = package_mb + 3 * largest_mb + 16
@@ -292,6 +306,10 @@ def main():
         ("unpack, 2017 alone: throughput", "%.1f MB/s" % unpack_2017_rate, "%.1f MB/s" % gzip_unpack_rate,
          "%.2f x" % (unpack_2017_rate / gzip_unpack_rate)),
         ("unpack: peak memory", "%.1f MB" % unpack.peak_mb, "%.1f MB" % gzip_unpack.peak_mb, ""),
+        ("unpack, package in the program's resource: time", "%.2f s" % unpack_embedded.seconds, "as above", ""),
+        ("unpack, package in the program's resource: throughput", "%.1f MB/s" % embedded_rate,
+         "%.1f MB/s" % gzip_unpack_rate, "%.2f x" % (embedded_rate / gzip_unpack_rate)),
+        ("unpack, package in the program's resource: peak memory", "%.1f MB" % unpack_embedded.peak_mb, "", ""),
         ("installer's fixed pause", "+ %.2f s (%d files x %d ms), not in the times above" %
          (pause_s, files_written, PAUSE_MS_PER_LINE), "", ""),
         ("unpack: throughput with the pause", "%.1f MB/s" % paused_rate, "%.1f MB/s" % gzip_unpack_rate,
@@ -303,6 +321,8 @@ def main():
         ("unpack >= 1.0 x gzip -d", unpack_ratio >= 1.0, "%.2f x" % unpack_ratio),
         ("install peak <= package + 3 x largest + 16 MB", unpack.peak_mb <= peak_limit,
          "%.1f MB against %.1f MB" % (unpack.peak_mb, peak_limit)),
+        ("the same, package in the program's resource", unpack_embedded.peak_mb <= peak_limit,
+         "%.1f MB against %.1f MB" % (unpack_embedded.peak_mb, peak_limit)),
     ]
     table = ["| | tarmesh | gzip | tarmesh / gzip |", "|---|---|---|---|"]
     table += ["| %s | %s | %s | %s |" % row for row in rows]
