@@ -2,11 +2,15 @@
 // console program, to time an installation without the setup window.
 //
 //   tarmesh-install-bench PACKAGE ADDINSROOT\ [YEAR...]
+//   tarmesh-install-bench --embed PACKAGE PROGRAM
 //
 // Loads PACKAGE into one buffer, then for each YEAR (2016 and 2017 when none
 // is given) does what the install procedure does for a Revit year it found:
 // makes ADDINSROOT\YEAR\, empties its tarmesh\ subfolder and extracts every
-// entry of the year. Standard output, one "name value" pair a line:
+// entry of the year. PACKAGE "--embedded" takes the package from this
+// program's own resource "BINARY" 129, the way the setup program holds it;
+// "--embed" writes PACKAGE as that resource into PROGRAM, a copy of this
+// program. Standard output, one "name value" pair a line:
 //
 //   year Y files N       files written for year Y
 //   files N              files written in all
@@ -18,6 +22,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 
 #include <windows.h>
 
@@ -25,6 +30,7 @@
 #include "library/Library.h"
 #include "library/Mem.h"
 #include "package/Extraction.h"
+#include "package/PackageFormat.h"
 
 namespace {
 
@@ -49,6 +55,11 @@ public:
     int32_t corrupted = 0;
 };
 
+bool Is(const WString& argument, const wchar_t* text)
+{
+    return argument.buffer != nullptr && std::wcscmp(argument.buffer, text) == 0;
+}
+
 int Fail(const char* reason)
 {
     std::fprintf(stderr, "tarmesh-install-bench: %s\n", reason);
@@ -65,18 +76,45 @@ bool InstallYear(Mem& package, int32_t year, const WString& addinsRoot, Counting
     return ExtractPackageForYear(package, year, addins, prompts) == YearResult::Installed;
 }
 
+// Windows' own resource writer, so that the copy carries the package as
+// the build's resource compiler would have put it.
+int Embed(const WString& packagePath, const WString& programPath)
+{
+    Mem package;
+    if (!package.LoadFile(packagePath))
+        return Fail("cannot read the package");
+    HANDLE update = BeginUpdateResourceW(programPath.buffer, FALSE);
+    if (update == nullptr)
+        return Fail("cannot open the program for writing its resources");
+    const bool added = UpdateResourceW(update, L"BINARY", MAKEINTRESOURCEW(PackageResourceId),
+                                       MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), package.data.get(),
+                                       static_cast<DWORD>(package.size)) != FALSE;
+    if (EndUpdateResourceW(update, added ? FALSE : TRUE) == FALSE || !added)
+        return Fail("cannot write the package into the program");
+    return 0;
+}
+
+bool LoadPackage(Mem& package, const WString& packagePath)
+{
+    if (Is(packagePath, L"--embedded"))
+        return package.LoadBinaryResource(PackageResourceId);
+    return package.LoadFile(packagePath);
+}
+
 int Run()
 {
     const WString packagePath = Library::Argument(0);
     const WString addinsRoot = Library::Argument(1);
+    if (Is(packagePath, L"--embed"))
+        return Embed(addinsRoot, Library::Argument(2));
     if (packagePath.length == 0 || addinsRoot.length == 0)
-        return Fail("usage: tarmesh-install-bench PACKAGE ADDINSROOT\\ [YEAR...]");
+        return Fail("usage: tarmesh-install-bench PACKAGE|--embedded ADDINSROOT\\ [YEAR...]");
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
 
     Mem package;
-    if (!package.LoadFile(packagePath))
+    if (!LoadPackage(package, packagePath))
         return Fail("cannot read the package");
     CountingPrompts prompts;
     bool complete = true;

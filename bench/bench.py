@@ -1,18 +1,26 @@
 #!/usr/bin/env python3
 """Packs and installs a delivered-size payload side by side with gzip.
 
-  bench.py REPO BUILD_DIR [--runs N]
+  bench.py REPO BUILD_DIR [--runs N] [--one-core]
 
 Makes the payload (bench/make-payload.sh), then times, in turn and N times
 each (the best time counts, the highest peak memory counts):
 
   pack    tarmesh-pack under wine64    versus  gzip -6 of the same 64 files
-  unpack  tarmesh-install-bench        versus  gzip -d of gzip's members
-          (years 2016 and 2017, as the
-          installer does)
+  unpack  tarmesh-install-bench        versus  gzip -d of the package's own
+          (years 2016 and 2017, as the         64 members, each split out
+          installer does; and 2017 alone,      into a .gz file
+          which writes what gzip writes;
+          and the two years again with the
+          package in the driver's own
+          resource, as the setup program
+          holds it)
 
 Every program is timed as a whole process, Wine's start included; peak
 memory is the maximum resident set size that /usr/bin/time -v reports.
+With --one-core everything, Wine's server included, runs on the first
+processor only, so that the server's work beside the program cannot count
+as a second thread.
 Prints a table and three lines for scripts, and writes the figures into
 docs/benchmarks.md between its two marker lines.
 """
@@ -21,11 +29,14 @@ import os
 import platform
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import time
 
 MB = 1e6
+# The prefix of every timed command: empty, or a pin to the first processor.
+PIN = []
 YEARS = (2016, 2017)
 PAUSE_MS_PER_LINE = 5
 BEGIN = "<!-- figures: written by bench/run.sh -->"
@@ -70,7 +81,7 @@ def timed(command, stats, cwd=None):
     # program would hold a pipe open and its wait would count as work.
     with open(os.path.join(WORK, "stdout.txt"), "w+") as out, open(os.path.join(WORK, "stderr.txt"), "w+") as err:
         start = time.perf_counter()
-        code = subprocess.run(["/usr/bin/time", "-v", "-o", report] + command, cwd=cwd, stdin=subprocess.DEVNULL,
+        code = subprocess.run(PIN + ["/usr/bin/time", "-v", "-o", report] + command, cwd=cwd, stdin=subprocess.DEVNULL,
                               stdout=out, stderr=err).returncode
         seconds = time.perf_counter() - start
         out.seek(0)
@@ -90,9 +101,45 @@ def fresh(folder):
     os.makedirs(folder)
 
 
-def check_installed(addins, payload):
+def split_package(package, folder):
+    """Writes each member of the package to FOLDER/<entry name>.gz.
+
+    The layout: a 32-bit entry count, then per entry its UTF-16LE name ended
+    by a zero code unit, a 32-bit stored size and that many bytes of gzip
+    member; every number little-endian.
+    """
+    with open(package, "rb") as f:
+        data = f.read()
+    count, = struct.unpack_from("<I", data, 0)
+    at = 4
+    for _ in range(count):
+        end = at
+        while data[end:end + 2] != b"\0\0":
+            end += 2
+        name = data[at:end].decode("utf-16-le")
+        size, = struct.unpack_from("<I", data, end + 2)
+        at = end + 6
+        path = os.path.join(folder, *name.split("\\")) + ".gz"
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data[at:at + size])
+        at += size
+
+
+def same_trees(a, b):
+    names = {os.path.relpath(f, a) for f in files_below(a)}
+    if names != {os.path.relpath(f, b) for f in files_below(b)}:
+        return False
+    for name in names:
+        with open(os.path.join(a, name), "rb") as x, open(os.path.join(b, name), "rb") as y:
+            if x.read() != y.read():
+                return False
+    return True
+
+
+def check_installed(addins, payload, years=YEARS):
     """Each year's folder holds the common files, with the year's own over them."""
-    for year in YEARS:
+    for year in years:
         expected = {}
         for version in ("0000", str(year)):
             top = os.path.join(payload, version)
@@ -144,9 +191,11 @@ def machine(load):
 
 
 def main():
-    global WORK
+    global WORK, PIN
     repo, build = sys.argv[1], sys.argv[2]
     runs = int(sys.argv[sys.argv.index("--runs") + 1]) if "--runs" in sys.argv else 7
+    if "--one-core" in sys.argv:
+        PIN = ["taskset", "-c", "0"]
     wine_run = os.path.join(build, "wine-run")
     pack_tool = os.path.join(build, "tarmesh-pack.exe")
     driver = os.path.join(build, "tarmesh-install-bench.exe")
@@ -159,7 +208,12 @@ def main():
     package = os.path.join(WORK, "tarmesh.pkg")
     addins = os.path.join(WORK, "Addins")
     gzip_tree = os.path.join(WORK, "gzip")
+    package_members = os.path.join(WORK, "package-members")
     gzip_members = os.path.join(WORK, "gzip-members")
+    addins_2017 = os.path.join(WORK, "Addins-2017")
+    addins_embedded = os.path.join(WORK, "Addins-embedded")
+    # A copy of the driver that carries the package as resource "BINARY" 129.
+    embedded = os.path.join(WORK, "tarmesh-install-bench-embedded.exe")
     os.makedirs(WORK, exist_ok=True)
     # Other work on the machine spreads the figures: it is recorded with them.
     load = os.getloadavg()[0]
@@ -173,12 +227,22 @@ def main():
     installed_bytes = common_bytes * len(YEARS) + payload_bytes - common_bytes
 
     pack, gzip_pack, unpack, gzip_unpack = Measured(), Measured(), Measured(), Measured()
-    subprocess.run([wine_run, "--start"], check=True)
+    unpack_2017, unpack_embedded = Measured(), Measured()
+    if PIN:
+        # A server left running by an earlier test would keep every processor.
+        subprocess.run([wine_run, "--stop"], check=True)
+    subprocess.run(PIN + [wine_run, "--start"], check=True)
     try:
-        for _ in range(runs):
+        for run in range(runs):
             if os.path.exists(package):
                 os.remove(package)
             timed([wine_run, pack_tool, windows_path(payload, True), windows_path(package)], pack)
+            if run == 0:
+                shutil.rmtree(package_members, ignore_errors=True)
+                split_package(package, package_members)
+                shutil.copyfile(driver, embedded)
+                subprocess.run([wine_run, driver, "--embed", windows_path(package), windows_path(embedded)],
+                               check=True)
 
             shutil.rmtree(gzip_tree, ignore_errors=True)
             shutil.copytree(payload, gzip_tree)
@@ -189,16 +253,22 @@ def main():
 
             fresh(addins)
             timed([wine_run, driver, windows_path(package), windows_path(addins, True)], unpack)
+            fresh(addins_2017)
+            timed([wine_run, driver, windows_path(package), windows_path(addins_2017, True), "2017"], unpack_2017)
+            fresh(addins_embedded)
+            timed([wine_run, embedded, "--embedded", windows_path(addins_embedded, True)], unpack_embedded)
 
             shutil.rmtree(gzip_members, ignore_errors=True)
-            shutil.copytree(gzip_tree, gzip_members)
+            shutil.copytree(package_members, gzip_members)
             timed(["gzip", "-d", "-r", gzip_members], gzip_unpack)
     finally:
         subprocess.run([wine_run, "--stop"])
 
     check_installed(addins, payload)
-    if tree_bytes(gzip_members) != payload_bytes or len(list(files_below(gzip_members))) != len(sizes):
-        sys.exit("bench: gzip -d did not give back the payload")
+    check_installed(addins_2017, payload, (2017,))
+    check_installed(addins_embedded, payload)
+    if not same_trees(gzip_members, payload):
+        sys.exit("bench: gzip -d of the package's members did not give back the payload")
     fields = dict(line.split(" ", 1) for line in unpack.output.splitlines() if " " in line)
     files_written = int(fields["files"])
     pause_s = int(fields["pause_ms"]) / 1000
@@ -212,6 +282,10 @@ def main():
     unpack_rate = installed_bytes / MB / unpack.seconds
     paused_rate = installed_bytes / MB / (unpack.seconds + pause_s)
     gzip_unpack_rate = payload_bytes / MB / gzip_unpack.seconds
+    # 2017 alone writes the common files and then the year's over them:
+    # as many files and bytes as gzip -d writes.
+    unpack_2017_rate = payload_bytes / MB / unpack_2017.seconds
+    embedded_rate = installed_bytes / MB / unpack_embedded.seconds
     pack_ratio = pack_rate / gzip_pack_rate
     unpack_ratio = unpack_rate / gzip_unpack_rate
     peak_limit = package_mb + 3 * largest_mb + 16
@@ -227,7 +301,15 @@ def main():
         ("unpack: time", "%.2f s (%.2f s inside the process)" % (unpack.seconds, inside_s),
          "%.2f s" % gzip_unpack.seconds, ""),
         ("unpack: throughput", "%.1f MB/s" % unpack_rate, "%.1f MB/s" % gzip_unpack_rate, "%.2f x" % unpack_ratio),
+        ("unpack, 2017 alone: time", "%.2f s, %d files" % (unpack_2017.seconds, len(sizes)),
+         "as above", ""),
+        ("unpack, 2017 alone: throughput", "%.1f MB/s" % unpack_2017_rate, "%.1f MB/s" % gzip_unpack_rate,
+         "%.2f x" % (unpack_2017_rate / gzip_unpack_rate)),
         ("unpack: peak memory", "%.1f MB" % unpack.peak_mb, "%.1f MB" % gzip_unpack.peak_mb, ""),
+        ("unpack, package in the program's resource: time", "%.2f s" % unpack_embedded.seconds, "as above", ""),
+        ("unpack, package in the program's resource: throughput", "%.1f MB/s" % embedded_rate,
+         "%.1f MB/s" % gzip_unpack_rate, "%.2f x" % (embedded_rate / gzip_unpack_rate)),
+        ("unpack, package in the program's resource: peak memory", "%.1f MB" % unpack_embedded.peak_mb, "", ""),
         ("installer's fixed pause", "+ %.2f s (%d files x %d ms), not in the times above" %
          (pause_s, files_written, PAUSE_MS_PER_LINE), "", ""),
         ("unpack: throughput with the pause", "%.1f MB/s" % paused_rate, "%.1f MB/s" % gzip_unpack_rate,
@@ -239,6 +321,8 @@ def main():
         ("unpack >= 1.0 x gzip -d", unpack_ratio >= 1.0, "%.2f x" % unpack_ratio),
         ("install peak <= package + 3 x largest + 16 MB", unpack.peak_mb <= peak_limit,
          "%.1f MB against %.1f MB" % (unpack.peak_mb, peak_limit)),
+        ("the same, package in the program's resource", unpack_embedded.peak_mb <= peak_limit,
+         "%.1f MB against %.1f MB" % (unpack_embedded.peak_mb, peak_limit)),
     ]
     table = ["| | tarmesh | gzip | tarmesh / gzip |", "|---|---|---|---|"]
     table += ["| %s | %s | %s | %s |" % row for row in rows]
@@ -253,8 +337,9 @@ def main():
     print("\n".join(lines))
 
     figures = [BEGIN, "",
-               "Run of %s, best of %d runs (peak memory: the highest), warm cache." %
-               (time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime()), runs), ""]
+               "Run of %s, best of %d runs (peak memory: the highest), warm cache%s." %
+               (time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime()), runs,
+                ", everything on one processor" if PIN else ""), ""]
     figures += table + ["", "| target | result | figures |", "|---|---|---|"]
     figures += ["| %s | %s | %s |" % (name, "met" if met else "missed", text) for name, met, text in verdicts]
     figures += ["", "The lines for scripts:", "", "```"] + lines + ["```", "", "| machine | |", "|---|---|"]

@@ -4,9 +4,10 @@
   smoke.py WINE_RUN TARMESH_PACK INSTALL_BENCH WORK_FOLDER
 
 Packs a four-file payload with the packing tool and installs it for 2016
-and 2017; installs a package whose members come from the gzip command and
-from zlib; and checks that a damaged package fails. Every installed file is
-compared with its source.
+and 2017, from the package file and from a copy of the driver that carries
+the package as its resource; installs a package whose members come from the
+gzip command and from zlib; and checks that a damaged package fails. Every
+installed file is compared with its source.
 """
 
 import gzip
@@ -91,6 +92,17 @@ check(read(os.path.join(addins, "2017/tarmesh.addin")) == files["2017/tarmesh.ad
 check(read(os.path.join(addins, "2017/tarmesh/x64/lib.dll")) == library, "2017 library differs")
 check(read(os.path.join(addins, "2017/tarmesh/help/index.html")) == files["2017/tarmesh/help/index.html"],
       "2017 help page differs")
+
+# The same package as the driver's own resource, where the setup program
+# keeps it.
+embedded = os.path.join(WORK, "embedded.exe")
+shutil.copyfile(DRIVER, embedded)
+code, _, err = run(DRIVER, "--embed", windows_path(package), windows_path(embedded))
+check(code == 0, "--embed failed (%d): %s" % (code, err))
+code, out, err = run(embedded, "--embedded", windows_path(os.path.join(WORK, "Addins-embedded"), True))
+check(code == 0 and "files 6" in out.splitlines(), "--embedded failed (%d): %s%s" % (code, out, err))
+for name, content in (("2016/tarmesh/x64/lib.dll", library), ("2017/tarmesh.addin", files["2017/tarmesh.addin"])):
+    check(read(os.path.join(WORK, "Addins-embedded", name)) == content, "from the resource, %s differs" % name)
 
 # Members made by the gzip command (with its stored file name) and by zlib.
 source = os.path.join(WORK, "lib.dll")
