@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <future>
@@ -543,4 +544,22 @@ TEST_F(Installer, DamagedAndHostilePackagesAreRefusedInTheWindow)
         setup.Click(Quit);
         EXPECT_EQ(setup.WaitForExit(), 0);
     }
+}
+
+// Run by statistic_namespace.py, where the statistics host is a server of
+// the test's own on loopback; it checks what the server saw.
+TEST_F(Installer, ReportsInstallAndUninstallToTheStatisticsServer)
+{
+    if (std::getenv("TARMESH_STATISTIC_SERVER") == nullptr)
+        GTEST_SKIP() << "needs the statistics server of statistic_namespace.py";
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2017");
+    {
+        SetupDriver setup;
+        ASSERT_TRUE(setup.Start(SetupProgram));
+        ASSERT_TRUE(PressInstall(setup, L"Installation complete").found);
+    }
+    ExpectInstalledFor(2017);
+    const ChildResult uninstall = UninstallThroughEntry();
+    EXPECT_EQ(uninstall.exitCode, 0u);
+    EXPECT_FALSE(KeyExists(UninstallKey));
 }

@@ -2,6 +2,7 @@
 """The statistic reaches the host name built into the program.
 
   statistic_namespace.py WINE_RUN PROBE WINE_PREFIX reaches|silent
+  statistic_namespace.py WINE_RUN_X END_TO_END_TESTS WINE_PREFIX_X setup
 
 Runs in a network and mount namespace of its own (unshare), where loopback
 is the only network, a hosts file mounted over /etc/hosts sends the
@@ -15,6 +16,9 @@ overlay, which also takes the registry changes and vanishes afterwards.
            statistics server expects them; port 0 of plain HTTP is 80
   silent   a server that accepts and never answers ends the report with the
            warning of a failed answer, within the statistic's own limits
+  setup    the real setup program, installing through its window and then
+           uninstalling, reports both events (the end-to-end test program
+           drives it)
 
 Exits with 77 (skipped) when namespaces cannot be made here.
 """
@@ -57,8 +61,9 @@ class Namespace:
                         (prefix, layers[0], layers[1]), self.prefix], check=True)
         self.environment = dict(os.environ, TARMESH_WINEPREFIX=self.prefix)
 
-    def wine(self, *arguments, timeout=240):
-        return subprocess.run([self.wine_run] + list(arguments), env=self.environment, stdin=subprocess.DEVNULL,
+    def wine(self, *arguments, timeout=240, environment=None):
+        return subprocess.run([self.wine_run] + list(arguments), env=dict(self.environment, **(environment or {})),
+                              stdin=subprocess.DEVNULL,
                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
 
     def set_version(self, major, minor):
@@ -68,8 +73,8 @@ class Namespace:
                 raise RuntimeError("reg add %s: exit %d" % (name, done.returncode))
 
     def stop(self):
-        subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=self.prefix),
-                       stderr=subprocess.DEVNULL)
+        # Ends the overlay's server, its programs and, for a window runner, its display.
+        subprocess.run([self.wine_run, "--stop"], env=self.environment, stderr=subprocess.DEVNULL)
         time.sleep(0.5)
         subprocess.run(["umount", self.prefix])
 
@@ -142,11 +147,32 @@ def silent(space):
         listener.stop()
 
 
+def setup(space):
+    records = os.path.join(space.folder, "records")
+    os.mkdir(records)
+    recorder = web_server.Recorder(records)
+    certificate = web_server.make_certificate(space.folder, HOST)
+    server = web_server.WebServer(("127.0.0.1", 443), recorder, certificate).start()
+    try:
+        space.set_version(10, 0)
+        done = space.wine(space.probe, "--gtest_filter=Installer.ReportsInstallAndUninstallToTheStatisticsServer",
+                          environment={"TARMESH_STATISTIC_SERVER": "1"})
+        check(done.returncode == 0 and b"[  PASSED  ] 1 test" in done.stdout,
+              "the end-to-end run: exit %d\n%s" % (done.returncode, done.stdout.decode("utf-8", "replace")))
+        for n, event in enumerate(("install", "uninstall"), 1):
+            if os.path.exists(os.path.join(records, "request-%d" % n)):
+                check_report(read_seen(records, n), event, "10.0")
+            else:
+                check(False, "%s: the server saw no request" % event)
+    finally:
+        server.stop()
+
+
 def inside(wine_run, probe, prefix, case):
     with tempfile.TemporaryDirectory(prefix="tarmesh-statistic-") as folder:
         space = Namespace(wine_run, probe, prefix, folder)
         try:
-            {"reaches": reaches, "silent": silent}[case](space)
+            {"reaches": reaches, "silent": silent, "setup": setup}[case](space)
         finally:
             space.stop()
     for failure in failures:
