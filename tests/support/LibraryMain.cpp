@@ -2,6 +2,8 @@
 // tests, as it does around every mode of the setup program, so that code
 // which logs (and so takes the log lock) can be tested in-process.
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,6 +12,9 @@
 
 int main(int argc, char** argv)
 {
+    // A test program that dies leaves what it printed up to then, not an
+    // empty pipe buffer.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     testing::InitGoogleTest(&argc, argv);
     Library::Start(GetModuleHandleW(nullptr));
     const int result = RUN_ALL_TESTS();
