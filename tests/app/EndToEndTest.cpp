@@ -497,7 +497,6 @@ TEST_F(Installer, AProfilePathNearTheLengthLimitInstallsAndUninstalls)
     while (redirected.size() < 200)
         redirected += L"long folder name\\";
     redirected += L"Roaming";
-    std::wstring level;
     for (size_t at = redirected.find(L'\\', 3); at != std::wstring::npos; at = redirected.find(L'\\', at + 1))
         CreateDirectoryW(redirected.substr(0, at).c_str(), nullptr);
     AppDataRedirect redirect(redirected);
