@@ -273,14 +273,19 @@ TEST_F(Installer, InstallsIntoEveryRevitFoundAndUninstallsThroughItsEntry)
         EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, UninstallKey, name, &type), expected) << Utf8(name);
         EXPECT_EQ(type, DWORD(expected[0] == L'#' ? REG_DWORD : REG_SZ)) << Utf8(name);
     }
-    // This prefix's Windows keeps only the version text, such as 6.1.
-    const std::wstring windows = RegistryText(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
-                                              L"CurrentVersion");
-    ASSERT_NE(windows.find(L'.'), std::wstring::npos);
-    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, UninstallKey, L"VersionMajor"),
-              L"#" + std::to_wstring(_wtoi(windows.c_str())));
-    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, UninstallKey, L"VersionMinor"),
-              L"#" + std::to_wstring(_wtoi(windows.c_str() + windows.rfind(L'.') + 1)));
+    // Windows 10 and later keep the version as numbers (Wine 10's prefix);
+    // older ones only as a text such as 6.1 (Wine 8's).
+    const wchar_t* const versionKey = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+    std::wstring major = RegistryText(HKEY_LOCAL_MACHINE, versionKey, L"CurrentMajorVersionNumber");
+    std::wstring minor = RegistryText(HKEY_LOCAL_MACHINE, versionKey, L"CurrentMinorVersionNumber");
+    if (major == L"<missing>") {
+        const std::wstring windows = RegistryText(HKEY_LOCAL_MACHINE, versionKey, L"CurrentVersion");
+        ASSERT_NE(windows.find(L'.'), std::wstring::npos);
+        major = L"#" + std::to_wstring(_wtoi(windows.c_str()));
+        minor = L"#" + std::to_wstring(_wtoi(windows.c_str() + windows.rfind(L'.') + 1));
+    }
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, UninstallKey, L"VersionMajor"), major);
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, UninstallKey, L"VersionMinor"), minor);
 
     setup.Click(Quit);
     EXPECT_EQ(setup.WaitForExit(), 0);

@@ -11,13 +11,18 @@ namespace {
 
 const std::wstring Scratch = L"Software\\tarmesh-tests\\restore";
 
+// The stored bytes as they are: RegGetValueW would add a missing terminator.
 std::vector<BYTE> Stored(const std::wstring& path, const wchar_t* name, DWORD* type)
 {
     std::vector<BYTE> bytes(64);
     DWORD size = DWORD(bytes.size());
     *type = REG_NONE;
-    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, type, bytes.data(), &size) !=
-        ERROR_SUCCESS)
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return {};
+    const LSTATUS status = RegQueryValueExW(key, name, nullptr, type, bytes.data(), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
         return {};
     bytes.resize(size);
     return bytes;

@@ -67,10 +67,12 @@ class Namespace:
                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
 
     def set_version(self, major, minor):
+        # Windows keeps the version in both registry views; a 32-bit program reads the 32-bit one.
         for name, value in (("CurrentMajorVersionNumber", major), ("CurrentMinorVersionNumber", minor)):
-            done = self.wine("reg", "add", VERSION_KEY, "/v", name, "/t", "REG_DWORD", "/d", str(value), "/f")
-            if done.returncode != 0:
-                raise RuntimeError("reg add %s: exit %d" % (name, done.returncode))
+            for view in ("/reg:64", "/reg:32"):
+                done = self.wine("reg", "add", VERSION_KEY, "/v", name, "/t", "REG_DWORD", "/d", str(value), "/f", view)
+                if done.returncode != 0:
+                    raise RuntimeError("reg add %s %s: exit %d" % (name, view, done.returncode))
 
     def stop(self):
         # Ends the overlay's server, its programs and, for a window runner, its display.
