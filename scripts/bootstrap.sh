@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need on a Debian 12 machine:
 # the MinGW-w64 cross compilers, Wine, Xvfb, GoogleTest's sources, CMake,
-# Ninja, OpenSSL, Python, GNU time (for bench/run.sh), and libdeflate
-# cross-built for both MinGW targets from Debian's own source package. Safe
-# to run again: when everything is present it only checks and returns.
+# Ninja, OpenSSL, osslsigncode (to sign the program), Python, GNU time (for
+# bench/run.sh), and libdeflate cross-built for both MinGW targets from
+# Debian's own source package. Safe to run again: when everything is present
+# it only checks and returns.
 set -euo pipefail
 
 PACKAGES=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 xvfb xauth
     googletest cmake ninja-build make dpkg-dev
-    openssl python3 file time iproute2
+    openssl osslsigncode python3 file time iproute2
 )
 LIBDEFLATE_PREFIX=${LIBDEFLATE_PREFIX:-/opt/mingw-libdeflate}
 TRIPLETS=(i686-w64-mingw32 x86_64-w64-mingw32)
