@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "app/InstalledProgram.h"
 #include "app/Progress.h"
 #include "app/Registry.h"
 #include "app/SetupPrompts.h"
@@ -74,7 +75,7 @@ void CopySetupProgram(const WString& setupFolder)
 
 // Windows starts the uninstaller with this command line; the quotes keep a
 // profile path with blanks in one piece.
-void WriteUninstallEntry(const WString& programCopy)
+void WriteUninstallEntry(const WString& appData, const WString& setupFolder, const WString& programCopy)
 {
     const WString key(UninstallKey);
     const WString version(SetupVersion());
@@ -91,6 +92,10 @@ void WriteUninstallEntry(const WString& programCopy)
     SetRegistryString(key, L"Version", version);
     SetRegistryNumber(key, L"VersionMajor", major);
     SetRegistryNumber(key, L"VersionMinor", minor);
+    // Size, date and location for the installed-programs list.
+    SetRegistryString(key, L"InstallLocation", setupFolder);
+    SetRegistryString(key, L"InstallDate", InstallDateToday());
+    SetRegistryNumber(key, L"EstimatedSize", InstalledKilobytes(appData, programCopy));
 }
 
 // An uninstall before this installation left a command that would delete
@@ -142,7 +147,7 @@ int32_t InstallAddin()
     AppendProgress(L"Please wait...\r\n");
     (void)disk.CreateFolder(setupFolder);
     CopySetupProgram(setupFolder);
-    WriteUninstallEntry(setupFolder + L"tarmesh.exe");
+    WriteUninstallEntry(appData, setupFolder, setupFolder + L"tarmesh.exe");
     CancelLogOnCleanUp();
     SendStatistic(L"install");
     AppendProgress(L"Installation successful.");

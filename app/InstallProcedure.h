@@ -1,11 +1,13 @@
 #pragma once
 
 // The installation, run from the setup window's "Install": the add-in into
-// the Addins folder of every Revit 2014-2017 the user has, the setup program
-// into the setup folder, the uninstall entry, and the "install" report.
+// the Addins folder of every Revit of the installation years that the user
+// has, the setup program into the setup folder, the uninstall entry, and the
+// "install" report.
 
 #include <cstdint>
 
+#include "app/InstallationYears.h"
 #include "library/TString.h"
 
 // 0 when the installation is complete, -1 when it failed (the user has been
@@ -17,8 +19,6 @@ int32_t InstallAddin();
 WString AddinsFolderOf(const WString& appData, int32_t year);
 WString SetupFolderOf(const WString& appData);
 
-constexpr int32_t FirstInstallationYear = 2014;
-constexpr int32_t LastInstallationYear = 2017;
 extern const wchar_t* const UninstallKey;
 extern const wchar_t* const RunOnceKey;
 extern const wchar_t* const RunOnceValue;

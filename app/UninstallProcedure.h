@@ -1,7 +1,7 @@
 #pragma once
 
 // The uninstaller, run by "/uninstall": removes the add-in from the Addins
-// folder of every Revit 2014-2017, deletes the uninstall entry and leaves a
+// folder of every installation year, deletes the uninstall entry and leaves a
 // log-on command that deletes the setup folder, the running copy of this
 // program included.
 

@@ -81,10 +81,16 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/setup.rc PROPERTIES
     OBJECT_DEPENDS "${TARMESH_BUILT_PACKAGE};${artwork};${CMAKE_SOURCE_DIR}/resources/tarmesh-setup.manifest")
 
 # A setup program whose resource script finds its package, tarmesh.pkg, in
-# package_folder (the build's own for the shipped program).
+# package_folder (the build's own for the shipped program). A third argument
+# names another setup application library than tarmesh_app, one built for
+# other installation years.
 function(tarmesh_add_setup_program name package_folder)
+    set(app tarmesh_app)
+    if(ARGC GREATER 2)
+        set(app ${ARGV2})
+    endif()
     add_executable(${name} WIN32 ${CMAKE_SOURCE_DIR}/app/Main.cpp ${CMAKE_SOURCE_DIR}/resources/setup.rc)
-    target_link_libraries(${name} PRIVATE tarmesh_app)
+    target_link_libraries(${name} PRIVATE ${app})
     target_include_directories(${name} PRIVATE ${package_folder} ${TARMESH_GENERATED_DIR}
                                                ${CMAKE_SOURCE_DIR}/resources)
     target_link_options(${name} PRIVATE -municode $<$<CONFIG:Release>:-s>)

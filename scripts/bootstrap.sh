@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need on a Debian 12 machine:
 # the MinGW-w64 cross compilers, Wine, Xvfb, GoogleTest's sources, CMake,
-# Ninja, OpenSSL, Python, GNU time (for bench/run.sh), libdeflate
-# cross-built for both MinGW targets from Debian's own source package, and
-# the root in which the 32-bit program runs: Debian 13's Wine with its i386
+# Ninja, OpenSSL, osslsigncode (to sign the program), Python, GNU time (for
+# bench/run.sh), libdeflate cross-built for both MinGW targets from Debian's
+# own source package, and the root in which the 32-bit program runs: Debian 13's Wine with its i386
 # loader under qemu-i386 (this machine's kernel runs no 32-bit code). Safe
 # to run again: when everything is present it only checks and returns.
 set -euo pipefail
@@ -12,7 +12,7 @@ PACKAGES=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 xvfb xauth
     googletest cmake ninja-build make dpkg-dev
-    openssl python3 file time iproute2 mmdebstrap
+    openssl osslsigncode python3 file time iproute2 mmdebstrap
 )
 LIBDEFLATE_PREFIX=${LIBDEFLATE_PREFIX:-/opt/mingw-libdeflate}
 TRIPLETS=(i686-w64-mingw32 x86_64-w64-mingw32)

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <functional>
 #include <future>
 #include <map>
@@ -22,7 +24,17 @@
 
 namespace {
 
-const std::wstring SetupProgram = SiblingPath(L"tarmesh-setup.exe");
+// TARMESH_SETUP_PROGRAM names another file of the program to drive, such
+// as a signed copy of it.
+std::wstring ProgramUnderTest()
+{
+    const wchar_t* other = _wgetenv(L"TARMESH_SETUP_PROGRAM");
+    return other != nullptr && *other != 0 ? std::wstring(other) : SiblingPath(L"tarmesh-setup.exe");
+}
+
+const std::wstring SetupProgram = ProgramUnderTest();
+// Built for Revit 2014-2027, with a payload whose year folder is 2025.
+const std::wstring SetupProgramForOtherYears = SiblingPath(L"tarmesh-setup-2014-2027.exe");
 const wchar_t UninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\tarmesh";
 const wchar_t RunOnceKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const wchar_t ShellFoldersKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
@@ -83,19 +95,36 @@ Files FilesBelow(const std::wstring& folder)
 
 // What a year's Addins folder must hold: the common files, with the year's
 // own files over them.
-Files ExpectedFor(int year)
+Files ExpectedFor(int year, const std::wstring& payload = TARMESH_PAYLOAD_FOLDER)
 {
-    Files files = FilesBelow(std::wstring(TARMESH_PAYLOAD_FOLDER) + L"0000\\");
-    for (const auto& [path, content] : FilesBelow(std::wstring(TARMESH_PAYLOAD_FOLDER) + std::to_wstring(year) + L"\\"))
+    Files files = FilesBelow(payload + L"0000\\");
+    for (const auto& [path, content] : FilesBelow(payload + std::to_wstring(year) + L"\\"))
         files[path] = content;
     return files;
 }
 
+size_t BytesOf(const Files& files)
+{
+    size_t bytes = 0;
+    for (const auto& [path, content] : files)
+        bytes += content.size();
+    return bytes;
+}
+
+std::wstring LocalDate()
+{
+    SYSTEMTIME now = {};
+    GetLocalTime(&now);
+    wchar_t text[16] = {};
+    swprintf(text, 16, L"%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+    return text;
+}
+
 // The progress lines of one year, in the order of the built package.
-std::wstring ProgressFor(int year)
+std::wstring ProgressFor(int year, const wchar_t* packagePath = TARMESH_PACKAGE_FILE_PATH)
 {
     Mem package;
-    EXPECT_TRUE(package.LoadFile(TARMESH_PACKAGE_FILE_PATH));
+    EXPECT_TRUE(package.LoadFile(packagePath));
     std::wstring lines;
     const int32_t count = ReadEntryCount(package);
     for (int32_t i = 0; i < count; ++i) {
@@ -202,11 +231,11 @@ protected:
         return box.get();
     }
 
-    void ExpectInstalledFor(int year)
+    void ExpectInstalledFor(int year, const std::wstring& payload = TARMESH_PAYLOAD_FOLDER)
     {
         Files installed = FilesBelow(Addins(year));
         installed.erase(L"other.addin");
-        EXPECT_EQ(installed, ExpectedFor(year)) << year;
+        EXPECT_EQ(installed, ExpectedFor(year, payload)) << year;
     }
 
     // Runs the uninstaller exactly as Windows would, from the entry.
@@ -239,7 +268,9 @@ TEST_F(Installer, InstallsIntoEveryRevitFoundAndUninstallsThroughItsEntry)
     ASSERT_TRUE(setup.Start(SetupProgram));
     EXPECT_FALSE(setup.IsEnabled(Install));
     std::wstring progress;
+    const std::wstring dayBefore = LocalDate();
     const ShownBox done = PressInstall(setup, L"Installation complete", IDOK, [&] { progress = setup.Text(); });
+    const std::wstring dayAfter = LocalDate();
     ASSERT_TRUE(done.found);
     EXPECT_EQ(done.text, L"Installation successful.");
     EXPECT_EQ(done.owner, setup.window);
@@ -267,12 +298,20 @@ TEST_F(Installer, InstallsIntoEveryRevitFoundAndUninstallsThroughItsEntry)
         {L"Publisher", L"Ostrel SAS"},
         {L"UninstallString", L"\"" + copy + L"\" /uninstall"},
         {L"Version", L"1.0.0"},
+        {L"InstallLocation", SetupFolder()},
+        // The larger of the two years' add-in files, and the copy.
+        {L"EstimatedSize", L"#" + std::to_wstring((std::max(BytesOf(ExpectedFor(2016)), BytesOf(ExpectedFor(2017))) +
+                                                   ReadWhole(copy).size() + 1023) / 1024)},
     };
     for (const auto& [name, expected] : values) {
         DWORD type = 0;
         EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, UninstallKey, name, &type), expected) << Utf8(name);
         EXPECT_EQ(type, DWORD(expected[0] == L'#' ? REG_DWORD : REG_SZ)) << Utf8(name);
     }
+    DWORD dateType = 0;
+    const std::wstring installDate = RegistryText(HKEY_CURRENT_USER, UninstallKey, L"InstallDate", &dateType);
+    EXPECT_TRUE(installDate == dayBefore || installDate == dayAfter) << Utf8(installDate);
+    EXPECT_EQ(dateType, DWORD(REG_SZ));
     // Windows 10 and later keep the version as numbers (Wine 10's prefix);
     // older ones only as a text such as 6.1 (Wine 8's).
     const wchar_t* const versionKey = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
@@ -303,6 +342,38 @@ TEST_F(Installer, InstallsIntoEveryRevitFoundAndUninstallsThroughItsEntry)
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, RunOnceKey, L"tarmesh"),
               L"cmd.exe /c RD /S /Q \"" + appData + L"Ostrel\\tarmesh\"");
     EXPECT_TRUE(Exists(copy)) << "the setup folder goes at the next log-on, not before";
+}
+
+// The installation years are the build's: a program built for 2014-2027
+// serves Revit 2025 with the payload's 2025 folder, removes it again, and
+// leaves a Revit past its last year alone.
+TEST_F(Installer, ABuildForOtherYearsInstallsAndUninstallsThoseYears)
+{
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\Autodesk Revit 2025");
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2028");
+    SetupDriver setup;
+    ASSERT_TRUE(setup.Start(SetupProgramForOtherYears));
+    std::wstring progress;
+    const ShownBox done = PressInstall(setup, L"Installation complete", IDOK, [&] { progress = setup.Text(); });
+    ASSERT_TRUE(done.found);
+    EXPECT_EQ(progress, L"Installing...\r\n" + ProgressFor(2025, TARMESH_OTHER_YEARS_PACKAGE_PATH) +
+                            L"Please wait...\r\nInstallation successful.");
+    ExpectInstalledFor(2025, TARMESH_OTHER_YEARS_PAYLOAD_FOLDER);
+    EXPECT_NE(ExpectedFor(2025, TARMESH_OTHER_YEARS_PAYLOAD_FOLDER),
+              FilesBelow(std::wstring(TARMESH_OTHER_YEARS_PAYLOAD_FOLDER) + L"0000\\"))
+        << "the year's own files must differ from the common ones";
+    EXPECT_FALSE(Exists(Addins(2028)));
+    setup.Click(Quit);
+    EXPECT_EQ(setup.WaitForExit(), 0);
+
+    ASSERT_TRUE(CreateDirectoryW(Addins(2028).c_str(), nullptr));
+    ASSERT_TRUE(WriteWhole(Addins(2028) + L"tarmesh.addin", "not this build's year"));
+    EXPECT_EQ(UninstallThroughEntry().exitCode, 0u);
+    EXPECT_TRUE(Exists(Addins(2025)));
+    EXPECT_FALSE(Exists(Addins(2025) + L"tarmesh.addin"));
+    EXPECT_FALSE(Exists(Addins(2025) + L"tarmesh"));
+    EXPECT_TRUE(Exists(Addins(2028) + L"tarmesh.addin"));
+    EXPECT_FALSE(KeyExists(UninstallKey));
 }
 
 TEST_F(Installer, WithoutRevitNothingIsWrittenAndInstallCanBePressedAgain)

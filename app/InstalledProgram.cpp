@@ -1,0 +1,60 @@
+#include "InstalledProgram.h"
+
+#include <algorithm>
+
+#include <windows.h>
+
+#include "app/InstallProcedure.h"
+#include "host/RevitDiscovery.h"
+#include "library/Date.h"
+#include "library/Disk.h"
+#include "library/File.h"
+#include "library/StringList.h"
+
+namespace {
+
+// 0 for a file that cannot be opened: the size is an estimate, and a file
+// that cannot be read adds nothing a user could free.
+uint64_t FileBytes(const WString& path)
+{
+    File file;
+    if (!file.Open(path, false, false))
+        return 0;
+    const int32_t size = file.Size();
+    return size > 0 ? static_cast<uint64_t>(size) : 0;
+}
+
+uint64_t AddinBytes(Disk& disk, const WString& addins)
+{
+    uint64_t bytes = FileBytes(addins + L"tarmesh.addin");
+    OwnedStringList files;
+    disk.List(&files.items, addins + L"tarmesh\\*.*", Disk::Recurse | Disk::Files, nullptr, nullptr);
+    for (const WString* path : files.items)
+        bytes += FileBytes(*path);
+    return bytes;
+}
+
+}  // namespace
+
+uint32_t InstalledKilobytes(const WString& appData, const WString& programCopy)
+{
+    Disk disk;
+    uint64_t largest = 0;
+    for (int32_t year = FirstInstallationYear; year <= LastInstallationYear; ++year) {
+        if (IsRevitInstalled(year))
+            largest = std::max(largest, AddinBytes(disk, AddinsFolderOf(appData, year)));
+    }
+    const uint64_t kilobytes = (largest + FileBytes(programCopy) + 1023) / 1024;
+    return static_cast<uint32_t>(std::min<uint64_t>(kilobytes, UINT32_MAX));
+}
+
+WString InstallDateToday()
+{
+    SYSTEMTIME now = {};
+    GetLocalTime(&now);
+    Date date;
+    date.year = now.wYear;
+    date.month = now.wMonth;
+    date.day = now.wDay;
+    return date.Format(L"#Y#+M#+D");
+}
