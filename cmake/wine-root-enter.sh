@@ -3,8 +3,9 @@
 # loader under qemu-i386), in a mount namespace of its own that sees the
 # caller's world where the tests need it: /dev, /proc, /sys, /tmp (Wine's
 # server sockets, X displays, temporary prefixes), the caller's hosts file
-# (a test may have mounted its own over /etc/hosts) and the given folders
-# at their own paths. The command starts in the caller's folder.
+# (a test may have mounted its own over /etc/hosts), the X authority file
+# and the given folders at their own paths. The command starts in the
+# caller's folder.
 #   wine-root-enter.sh ROOT FOLDER... -- COMMAND [ARGS...]
 # No pid namespace: a wineserver started here outlives this command and
 # serves the callers that come after it, in namespaces of their own.
@@ -25,6 +26,12 @@ mount --rbind /proc "$root/proc"
 mount --rbind /sys "$root/sys"
 mount --rbind /tmp "$root/tmp"
 mount --bind /etc/hosts "$root/etc/hosts"
+# The X display of the caller, when it has an authority file.
+if [ -n "${XAUTHORITY:-}" ] && [ -f "$XAUTHORITY" ]; then
+    mkdir -p "$root$(dirname "$XAUTHORITY")"
+    touch "$root$XAUTHORITY"
+    mount --bind "$XAUTHORITY" "$root$XAUTHORITY"
+fi
 while [ "$1" != -- ]; do
     mkdir -p "$root$1"
     mount --rbind "$1" "$root$1"
