@@ -97,7 +97,7 @@ int Embed(const WString& packagePath, const WString& programPath)
 bool LoadPackage(Mem& package, const WString& packagePath)
 {
     if (Is(packagePath, L"--embedded"))
-        return package.LoadBinaryResource(PackageResourceId);
+        return package.ViewBinaryResource(PackageResourceId);
     return package.LoadFile(packagePath);
 }
 
