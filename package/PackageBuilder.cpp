@@ -78,6 +78,11 @@ PackageBuild WritePackage(const WString& sourceFolder, const WString& packagePat
     File package;
     if (!package.Open(packagePath, true, true))
         return Failed(L"cannot create " + packagePath);
+    // Without its separator the listing would search the parent folder
+    // for names that begin like the source folder's own.
+    const wchar_t last = sourceFolder.length > 0 ? sourceFolder.buffer[sourceFolder.length - 1] : 0;
+    if (last != L'\\' && last != L'/')
+        return Failed(L"the source folder " + sourceFolder + L" must end with \\");
     OwnedStringList listed;
     Disk disk;
     disk.List(&listed.items, sourceFolder + L"*.*", RecurseFiles, nullptr, nullptr);
