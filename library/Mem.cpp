@@ -393,6 +393,10 @@ int32_t Mem::GunzipNext(int32_t length, Mem& destination)
     Array previous;
     if (decompressor == nullptr || !destination.Grow(destination.size + static_cast<int32_t>(unpacked), previous))
         return 0;
+    // The replaced array is kept only while the member may lie in it; held
+    // beside its larger successor it would add its pages to the peak.
+    if (&destination != this)
+        previous.reset();
     // Taken after the growth: the destination may be this very buffer.
     const uint8_t* deflate = data.get() + begin + start;
     uint8_t* spare = destination.data.get() + destination.size;
