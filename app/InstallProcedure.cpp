@@ -1,5 +1,6 @@
 #include "InstallProcedure.h"
 
+#include <cstdio>
 #include <cwchar>
 
 #include <windows.h>
@@ -65,12 +66,26 @@ int32_t InstallForEveryYear(Mem& package, const WString& appData, int32_t& found
     return 0;
 }
 
-void CopySetupProgram(const WString& setupFolder)
+// A copy that cannot be made, or stops short (a full disk), fails the
+// installation: an uninstall entry must never point at a missing or cut
+// program. Returns the message for the user, empty when the copy is whole.
+WString CopySetupProgram(const WString& setupFolder)
 {
+    Disk disk;
+    if (!disk.CreateFolder(setupFolder))
+        return L"Installation ERROR: the folder " + setupFolder + L" cannot be made.";
+    const WString target = setupFolder + L"tarmesh.exe";
     File program;
     File copy;
-    if (program.Open(Library::ModulePath(), false, false) && copy.Open(setupFolder + L"tarmesh.exe", true, true))
-        (void)program.CopyTo(copy);
+    if (!program.Open(Library::ModulePath(), false, false))
+        return WString(L"Installation ERROR: the setup program cannot be read.");
+    if (!copy.Open(target, true, true))
+        return L"Installation ERROR: " + target + L" cannot be written.";
+    const int32_t length = program.Size();
+    const bool whole = program.CopyTo(copy) == length && std::fflush(copy.stream) == 0 && std::ferror(copy.stream) == 0;
+    if (!whole)
+        return L"Installation ERROR: " + target + L" could not be written completely; is the disk full?";
+    return WString(L"");
 }
 
 // Windows starts the uninstaller with this command line; the quotes keep a
@@ -133,10 +148,17 @@ int32_t InstallAddin()
     }
     const WString setupFolder = SetupFolderOf(appData);
     Mem package;
-    if (!package.LoadBinaryResource(PackageResourceId)) {
+    if (!package.ViewBinaryResource(PackageResourceId)) {
         ShowError(L"Installation ERROR: archive data corrupted.");
         return -1;
     }
+    // Nothing is emptied or written before the whole package has proved
+    // sound.
+    const PackageProof proof = ProvePackage(package);
+    if (proof == PackageProof::Damaged)
+        ShowError(L"Installation ERROR: archive data corrupted.");
+    if (proof != PackageProof::Sound)
+        return -1;
     int32_t found = 0;
     if (InstallForEveryYear(package, appData, found) != 0)
         return -1;
@@ -145,8 +167,11 @@ int32_t InstallAddin()
         return -1;
     }
     AppendProgress(L"Please wait...\r\n");
-    (void)disk.CreateFolder(setupFolder);
-    CopySetupProgram(setupFolder);
+    const WString copyFailure = CopySetupProgram(setupFolder);
+    if (copyFailure.length > 0) {
+        ShowError(copyFailure.buffer);
+        return -1;
+    }
     WriteUninstallEntry(appData, setupFolder, setupFolder + L"tarmesh.exe");
     CancelLogOnCleanUp();
     SendStatistic(L"install");

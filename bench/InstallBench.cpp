@@ -4,17 +4,19 @@
 //   tarmesh-install-bench PACKAGE ADDINSROOT\ [YEAR...]
 //   tarmesh-install-bench --embed PACKAGE PROGRAM
 //
-// Loads PACKAGE into one buffer, then for each YEAR (2016 and 2017 when none
+// Loads PACKAGE into one buffer and proves it whole as the installer does
+// (ProvePackage), then for each YEAR (2016 and 2017 when none
 // is given) does what the install procedure does for a Revit year it found:
 // makes ADDINSROOT\YEAR\, empties its tarmesh\ subfolder and extracts every
 // entry of the year. PACKAGE "--embedded" takes the package from this
-// program's own resource "BINARY" 129, the way the setup program holds it;
-// "--embed" writes PACKAGE as that resource into PROGRAM, a copy of this
-// program. Standard output, one "name value" pair a line:
+// program's own resource "BINARY" 129, read in place the way the setup
+// program holds it; "--embed" writes PACKAGE as that resource into PROGRAM,
+// a copy of this program or of the setup program. Standard output, one "name value" pair a line:
 //
 //   year Y files N       files written for year Y
 //   files N              files written in all
 //   pause_ms P           what the installer's 5 ms per progress line adds
+//   proof_ms R           the proof of the whole package alone
 //   elapsed_ms E         loading and extraction, inside the process
 //
 // The prompts count instead of showing boxes and do not sleep: the pause is
@@ -86,6 +88,10 @@ int Embed(const WString& packagePath, const WString& programPath)
     HANDLE update = BeginUpdateResourceW(programPath.buffer, FALSE);
     if (update == nullptr)
         return Fail("cannot open the program for writing its resources");
+    // The package the program carries already goes, whatever language the
+    // resource compiler gave it.
+    for (const WORD language : {MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)})
+        UpdateResourceW(update, L"BINARY", MAKEINTRESOURCEW(PackageResourceId), language, nullptr, 0);
     const bool added = UpdateResourceW(update, L"BINARY", MAKEINTRESOURCEW(PackageResourceId),
                                        MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), package.data.get(),
                                        static_cast<DWORD>(package.size)) != FALSE;
@@ -97,7 +103,7 @@ int Embed(const WString& packagePath, const WString& programPath)
 bool LoadPackage(Mem& package, const WString& packagePath)
 {
     if (Is(packagePath, L"--embedded"))
-        return package.LoadBinaryResource(PackageResourceId);
+        return package.ViewBinaryResource(PackageResourceId);
     return package.LoadFile(packagePath);
 }
 
@@ -116,6 +122,12 @@ int Run()
     Mem package;
     if (!LoadPackage(package, packagePath))
         return Fail("cannot read the package");
+    LARGE_INTEGER proofStart, proofEnd;
+    QueryPerformanceCounter(&proofStart);
+    const PackageProof proof = ProvePackage(package);
+    QueryPerformanceCounter(&proofEnd);
+    if (proof != PackageProof::Sound)
+        return Fail("the package is damaged");
     CountingPrompts prompts;
     bool complete = true;
     int32_t yearsGiven = 0;
@@ -133,6 +145,8 @@ int Run()
     QueryPerformanceCounter(&end);
     std::printf("files %d\n", prompts.progressLines);
     std::printf("pause_ms %d\n", prompts.progressLines * ProgressPauseMs);
+    std::printf("proof_ms %d\n",
+                static_cast<int>((proofEnd.QuadPart - proofStart.QuadPart) * 1000 / frequency.QuadPart));
     std::printf("elapsed_ms %d\n", static_cast<int>((end.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart));
     if (prompts.corrupted > 0)
         return Fail("the package is damaged");

@@ -6,7 +6,8 @@
 Packs a four-file payload with the packing tool and installs it for 2016
 and 2017, from the package file and from a copy of the driver that carries
 the package as its resource; installs a package whose members come from the
-gzip command and from zlib; and checks that a damaged package fails. Every
+gzip command and from zlib; and checks that a damaged package fails before
+anything is written. Every
 installed file is compared with its source.
 """
 
@@ -83,6 +84,7 @@ lines = out.splitlines()
 for expected in ("year 2016 files 2", "year 2017 files 4", "files 6", "pause_ms 30"):
     check(expected in lines, "%r missing from the output:\n%s" % (expected, out))
 check(any(line.startswith("elapsed_ms ") for line in lines), "no elapsed_ms line:\n%s" % out)
+check(any(line.startswith("proof_ms ") for line in lines), "no proof_ms line:\n%s" % out)
 check(read(os.path.join(addins, "2016/tarmesh.addin")) == files["0000/tarmesh.addin"],
       "2016 must get the common manifest")
 check(read(os.path.join(addins, "2016/tarmesh/x64/lib.dll")) == library, "2016 library differs")
@@ -124,6 +126,7 @@ damaged[len(damaged) // 2] ^= 0xFF
 write(os.path.join(WORK, "damaged.pkg"), bytes(damaged))
 code, _, err = install(os.path.join(WORK, "damaged.pkg"), addins)
 check(code == 1 and "damaged" in err, "a damaged package must fail with exit code 1 (%d): %s" % (code, err))
+check(not os.path.exists(addins), "a damaged package must be refused before anything is written")
 
 for failure in failures:
     print("FAIL:", failure)

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Makes the package the setup program embeds, and the version header, with
-# the packing tool running under Wine.
+# the packing tool running under Wine, and verifies the package it made.
 #   pack-payload.sh RUNNER TOOL PAYLOAD_DIR ASSEMBLY_INFO HEADER_TEMPLATE PACKAGE HEADER
 set -e
 runner=$1 tool=$2 payload=$3 assembly_info=$4 template=$5 package=$6 header=$7
@@ -15,5 +15,7 @@ cp "$template" "$header.new"
 rm -f "$package.new"
 "$runner" "$tool" "$(windows_path "$payload")\\" "$(windows_path "$package.new")" \
     "$(windows_path "$assembly_info")" "$(windows_path "$header.new")"
+# What was packed must unpack as the installer will unpack it.
+"$runner" "$tool" --verify "$(windows_path "$package.new")" >/dev/null
 mv "$package.new" "$package"
 mv "$header.new" "$header"

@@ -64,6 +64,20 @@ Mem::Mem()
 {
 }
 
+// Takes `array` of n bytes as this buffer's own.
+void Mem::Own(uint8_t* array, int32_t n)
+{
+    data.reset();
+    data.get_deleter().owned = true;
+    data.reset(array);
+    capacity = n;
+}
+
+bool Mem::IsWritable() const
+{
+    return data != nullptr && data.get_deleter().owned;
+}
+
 Mem::~Mem() = default;
 
 void Mem::Reset(int32_t n)
@@ -75,16 +89,34 @@ void Mem::Reset(int32_t n)
     size = 0;
     position = 0;
     const int32_t wanted = n > SmallestCapacity ? n : SmallestCapacity;
-    data.reset(new uint8_t[wanted]);
-    capacity = wanted;
+    Own(new uint8_t[wanted], wanted);
 }
 
 void Mem::Clear()
 {
-    if (data == nullptr)
+    if (!IsWritable())
         return;
     size = 0;
     position = 0;
+}
+
+// The resource's bytes in the program's image; null when it cannot be
+// found, loaded or locked, or is too large for the counters.
+const uint8_t* Mem::FindResourceBytes(uint16_t id, int32_t& length)
+{
+    const HMODULE module = Library::Instance();
+    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), L"BINARY");
+    if (found == nullptr)
+        return nullptr;
+    const LoadedResource loaded(module, found);
+    if (loaded.Get() == nullptr)
+        return nullptr;
+    const void* bytes = LockResource(loaded.Get());
+    const DWORD size = SizeofResource(module, found);
+    if (bytes == nullptr || size > DWORD(Largest))
+        return nullptr;
+    length = static_cast<int32_t>(size);
+    return static_cast<const uint8_t*>(bytes);
 }
 
 bool Mem::LoadBinaryResource(uint16_t id)
@@ -93,22 +125,34 @@ bool Mem::LoadBinaryResource(uint16_t id)
     capacity = 0;
     size = 0;
     position = 0;
-    const HMODULE module = Library::Instance();
-    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), L"BINARY");
-    if (found == nullptr)
-        return false;
-    const LoadedResource loaded(module, found);
-    if (loaded.Get() == nullptr)
-        return false;
-    const void* bytes = LockResource(loaded.Get());
+    int32_t length = 0;
+    const uint8_t* bytes = FindResourceBytes(id, length);
     if (bytes == nullptr)
         return false;
-    const DWORD length = SizeofResource(module, found);
-    if (length > DWORD(Largest))
+    Reset(length);
+    std::memcpy(data.get(), bytes, static_cast<size_t>(length));
+    size = length;
+    return true;
+}
+
+// A locked resource of the program's own image stays where it is until the
+// process ends (freeing a resource does nothing on 32- and 64-bit Windows),
+// so the buffer may point at it for as long as it lives. The array is never
+// written through: every write checks IsWritable first.
+bool Mem::ViewBinaryResource(uint16_t id)
+{
+    data.reset();
+    capacity = 0;
+    size = 0;
+    position = 0;
+    int32_t length = 0;
+    const uint8_t* bytes = FindResourceBytes(id, length);
+    if (bytes == nullptr)
         return false;
-    Reset(static_cast<int32_t>(length));
-    std::memcpy(data.get(), bytes, length);
-    size = static_cast<int32_t>(length);
+    data.get_deleter().owned = false;
+    data.reset(const_cast<uint8_t*>(bytes));
+    capacity = length;
+    size = length;
     return true;
 }
 
@@ -163,9 +207,9 @@ int32_t Mem::Read(void* destination, int32_t n)
 // is kept until the bytes are copied.
 int32_t Mem::Write(const void* source, int32_t n)
 {
-    if (data == nullptr || source == nullptr || n < 1 || n > Largest - size)
+    if (!IsWritable() || source == nullptr || n < 1 || n > Largest - size)
         return 0;
-    std::unique_ptr<uint8_t[]> previous;
+    Array previous;
     if (!Grow(size + n, previous))
         throw std::bad_alloc();
     std::memmove(data.get() + position, source, static_cast<size_t>(n));
@@ -338,7 +382,7 @@ int32_t Mem::GunzipNext(int32_t length, Mem& destination)
         return 0;
     const uint32_t storedCrc = LittleEndianAt(begin + length - 8);
     const uint32_t unpacked = LittleEndianAt(begin + length - 4);
-    if (unpacked == 0 || destination.data == nullptr || unpacked > uint32_t(Largest - destination.size) ||
+    if (unpacked == 0 || !destination.IsWritable() || unpacked > uint32_t(Largest - destination.size) ||
         unpacked > uint64_t(length) * LargestExpansion)
         return 0;
     const int32_t start = DeflateDataOffset(begin, length);
@@ -346,9 +390,13 @@ int32_t Mem::GunzipNext(int32_t length, Mem& destination)
         return 0;
 
     const std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor(libdeflate_alloc_decompressor());
-    std::unique_ptr<uint8_t[]> previous;
+    Array previous;
     if (decompressor == nullptr || !destination.Grow(destination.size + static_cast<int32_t>(unpacked), previous))
         return 0;
+    // The replaced array is kept only while the member may lie in it; held
+    // beside its larger successor it would add its pages to the peak.
+    if (&destination != this)
+        previous.reset();
     // Taken after the growth: the destination may be this very buffer.
     const uint8_t* deflate = data.get() + begin + start;
     uint8_t* spare = destination.data.get() + destination.size;
@@ -372,12 +420,12 @@ int32_t Mem::GunzipNext(int32_t length, Mem& destination)
 // Returns false, changing nothing, when the larger array cannot be had.
 // The replaced array is handed to `previous` rather than freed, for a
 // caller whose source bytes lie inside it.
-bool Mem::Grow(int32_t needed, std::unique_ptr<uint8_t[]>& previous)
+bool Mem::Grow(int32_t needed, Array& previous)
 {
     if (needed <= capacity)
         return true;
     const int32_t grown = PowerOfTwoFor(needed);
-    std::unique_ptr<uint8_t[]> fresh(new (std::nothrow) uint8_t[grown]);
+    Array fresh(new (std::nothrow) uint8_t[grown]);
     if (fresh == nullptr)
         return false;
     if (size > 0)

@@ -10,9 +10,14 @@
 //
 // Invariants: 0 <= position <= size <= capacity. A new buffer owns 1024
 // bytes. The one state without an array (data null, counters 0) follows a
-// failed LoadBinaryResource; in it every read, write and seek returns 0 or
+// failed LoadBinaryResource or ViewBinaryResource; in it every read, write and seek returns 0 or
 // an empty text and changes nothing. Counts are signed 32-bit, so a buffer
 // holds at most 2^31 - 1 bytes.
+//
+// A buffer made by ViewBinaryResource reads bytes it does not own: the
+// program's own resource, in place. It is read-only: writes to it write
+// nothing, and Reset, LoadFile or LoadBinaryResource give it an array of
+// its own again.
 //
 // The fields are read directly by callers; only the operations below
 // change them.
@@ -22,10 +27,22 @@
 
 #include "TString.h"
 
+// Frees the array only when the buffer owns it.
+struct MemArrayDeleter
+{
+    bool owned = true;
+    void operator()(uint8_t* array) const
+    {
+        if (owned)
+            delete[] array;
+    }
+};
+
 class Mem
 {
 public:
-    std::unique_ptr<uint8_t[]> data;
+    using Array = std::unique_ptr<uint8_t[], MemArrayDeleter>;
+    Array data;
     int32_t capacity = 0;
     int32_t size = 0;
     int32_t position = 0;
@@ -43,6 +60,12 @@ public:
     // A whole resource of type "BINARY" from the running program. On
     // failure the buffer is left without an array.
     [[nodiscard]] bool LoadBinaryResource(uint16_t id);
+    // The same resource read in place, without a copy: the package is tens
+    // of megabytes, and a copy would hold it twice. On failure the buffer
+    // is left without an array.
+    [[nodiscard]] bool ViewBinaryResource(uint16_t id);
+    // False for a buffer over bytes it does not own.
+    [[nodiscard]] bool IsWritable() const;
     // A whole file, positioned at its start. A missing, unreadable or empty
     // file gives false and a fresh empty buffer.
     [[nodiscard]] bool LoadFile(const WString& path);
@@ -82,7 +105,9 @@ public:
     [[nodiscard]] int32_t GunzipNext(int32_t length, Mem& destination);
 
 private:
-    bool Grow(int32_t needed, std::unique_ptr<uint8_t[]>& previous);
+    bool Grow(int32_t needed, Array& previous);
+    void Own(uint8_t* array, int32_t n);
+    [[nodiscard]] const uint8_t* FindResourceBytes(uint16_t id, int32_t& length);
     uint32_t LittleEndianAt(int32_t offset) const;
     int32_t DeflateDataOffset(int32_t begin, int32_t length) const;
 };

@@ -72,6 +72,23 @@ int32_t ExtractEntry(int32_t year, const WString& relativePath, Mem& package, co
     return ExtractInto(unpacked, year, relativePath, package, addinsFolder, prompts);
 }
 
+PackageProof ProvePackage(Mem& package)
+{
+    const int32_t count = ReadEntryCount(package);
+    if (count <= 0)
+        return PackageProof::Empty;
+    Mem unpacked;
+    for (int32_t i = 0; i < count; ++i) {
+        WString name;
+        int32_t storedSize = 0;
+        unpacked.Clear();
+        if (!ReadEntryName(package, name) || !ReadStoredSize(package, storedSize) ||
+            package.GunzipNext(storedSize, unpacked) == 0)
+            return PackageProof::Damaged;
+    }
+    return PackageProof::Sound;
+}
+
 YearResult ExtractPackageForYear(Mem& package, int32_t year, const WString& addinsFolder,
                                  ExtractionPrompts& prompts)
 {

@@ -33,6 +33,20 @@ public:
 [[nodiscard]] int32_t ExtractEntry(int32_t year, const WString& relativePath, Mem& package,
                                    const WString& addinsFolder, ExtractionPrompts& prompts);
 
+enum class PackageProof
+{
+    Sound,
+    Empty,    // an entry count of 0 or less: nothing to install
+    Damaged,  // a name, stored size or member that would stop an installation
+};
+
+// Reads the whole package as the installation will, without writing
+// anything: the count, every name (IsSafeEntryName), every stored size, and
+// every member unpacked with its CRC-32 and length checked, into one buffer
+// reused from member to member. An installation starts only on a sound
+// package, so a damaged one leaves the user's add-in as it was.
+[[nodiscard]] PackageProof ProvePackage(Mem& package);
+
 enum class YearResult
 {
     Installed,

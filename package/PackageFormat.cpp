@@ -7,29 +7,77 @@ namespace {
 
 constexpr int32_t MemberHeaderAndTrailer = 18;
 
+constexpr int32_t LongestComponent = 255;
+
 bool IsSeparator(wchar_t c)
 {
     return c == L'\\' || c == L'/';
 }
 
-bool IsSafeComponent(const wchar_t* start, int32_t length)
+wchar_t Upper(wchar_t c)
+{
+    return c >= L'a' && c <= L'z' ? wchar_t(c - L'a' + L'A') : c;
+}
+
+bool SameLetters(const wchar_t* start, const wchar_t* upper)
+{
+    for (int32_t i = 0; upper[i] != 0; ++i) {
+        if (Upper(start[i]) != upper[i])
+            return false;
+    }
+    return true;
+}
+
+// Windows opens the device instead of the file for these names, whatever
+// extension follows them.
+bool IsDeviceName(const wchar_t* start, int32_t length)
+{
+    int32_t stem = 0;
+    while (stem < length && start[stem] != L'.')
+        ++stem;
+    if (stem == 3)
+        return SameLetters(start, L"CON") || SameLetters(start, L"PRN") || SameLetters(start, L"AUX") ||
+               SameLetters(start, L"NUL");
+    if (stem == 4 && start[3] >= L'1' && start[3] <= L'9')
+        return SameLetters(start, L"COM") || SameLetters(start, L"LPT");
+    return false;
+}
+
+const wchar_t* ComponentFault(const wchar_t* start, int32_t length)
 {
     if (length == 0)
-        return false;
-    if (length == 1 && start[0] == L'.')
-        return false;
-    if (length == 2 && start[0] == L'.' && start[1] == L'.')
-        return false;
+        return L"has an empty folder name";
+    if ((length == 1 && start[0] == L'.') || (length == 2 && start[0] == L'.' && start[1] == L'.'))
+        return L"has a \".\" or \"..\" folder";
+    if (length > LongestComponent)
+        return L"has a name longer than 255 characters";
     // Windows drops a trailing dot or blank, so "..." or ". " would name
     // another folder than the one written.
     const wchar_t last = start[length - 1];
     if (last == L'.' || last == L' ')
-        return false;
+        return L"has a name ending in a dot or a blank";
     for (int32_t i = 0; i < length; ++i) {
         if (start[i] < 0x20 || std::wcschr(L":<>\"|?*", start[i]) != nullptr)
-            return false;
+            return L"has a character Windows refuses in file names";
     }
-    return true;
+    if (IsDeviceName(start, length))
+        return L"has a device name (CON, NUL, COM1, ...)";
+    return nullptr;
+}
+
+const wchar_t* VersionFolderFault(const WString& name)
+{
+    if (name.length < 6 || name.buffer[4] != L'\\')
+        return L"is not below a version folder";
+    const wchar_t* folder = name.buffer;
+    for (int32_t i = 0; i < 4; ++i) {
+        if (folder[i] < L'0' || folder[i] > L'9')
+            return L"is not below a version folder (0000 or a year)";
+    }
+    const bool common = folder[0] == L'0' && folder[1] == L'0' && folder[2] == L'0' && folder[3] == L'0';
+    if (!common && folder[0] == L'0')
+        return L"is not below a version folder (0000 or a year)";
+    return nullptr;
 }
 
 int32_t ReadInt32(Mem& package)
@@ -95,21 +143,26 @@ WString EntryTarget(const WString& name)
     return name.Mid(5);
 }
 
-bool IsSafeEntryName(const WString& name)
+WString EntryNameFault(const WString& name)
 {
-    if (name.length < 6 || name.buffer[4] != L'\\')
-        return false;
+    if (const wchar_t* fault = VersionFolderFault(name))
+        return WString(fault);
     const wchar_t* path = name.buffer + 5;
     const int32_t length = name.length - 5;
     int32_t start = 0;
     for (int32_t i = 0; i <= length; ++i) {
         if (i == length || IsSeparator(path[i])) {
-            if (!IsSafeComponent(path + start, i - start))
-                return false;
+            if (const wchar_t* fault = ComponentFault(path + start, i - start))
+                return WString(fault);
             start = i + 1;
         } else if (path[i] == 0) {
-            return false;
+            return WString(L"has a character Windows refuses in file names");
         }
     }
-    return true;
+    return WString(L"");
+}
+
+bool IsSafeEntryName(const WString& name)
+{
+    return EntryNameFault(name).length == 0;
 }

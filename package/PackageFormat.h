@@ -51,8 +51,16 @@ constexpr uint16_t PackageResourceId = 129;
 // The path of an entry below an Addins folder.
 [[nodiscard]] WString EntryTarget(const WString& name);
 
-// A name is safe when it has a version folder, a backslash and a relative
-// path below it with no empty, "." or ".." component, no drive and no
-// stream name, and nothing Windows refuses or changes in a file name
-// (control characters, < > " | ? *, a trailing dot or blank).
+// The one rule for entry names, which the builder applies to what it packs
+// and the installer to what it reads, so that the builder never makes a
+// package the installer refuses. A name is safe when it starts with a
+// version folder ("0000" or a four-digit year from 1000 on), a backslash
+// and a relative path below it with no empty, "." or ".." component, no
+// drive and no stream name, and nothing Windows refuses or changes in a
+// file name: control characters, < > " | ? *, a trailing dot or blank, a
+// device name (CON, NUL, COM1, ... with or without an extension) or a
+// component longer than 255 characters.
 [[nodiscard]] bool IsSafeEntryName(const WString& name);
+
+// Why a name breaks that rule, in a few words; empty for a safe name.
+[[nodiscard]] WString EntryNameFault(const WString& name);

@@ -24,6 +24,36 @@ void Fail(const wchar_t* step)
     Warn((WString(L"Network::WebService") + step).buffer);
 }
 
+// What is left of the exchange's time; without a total limit every step
+// keeps its own.
+class Deadline
+{
+public:
+    explicit Deadline(int32_t totalMs)
+        : end(totalMs > 0 ? GetTickCount64() + ULONGLONG(totalMs) : 0)
+    {
+    }
+    virtual ~Deadline() = default;
+
+    [[nodiscard]] bool Passed() const { return end != 0 && GetTickCount64() >= end; }
+
+    // A step's limit cut to what is left (0, WinHTTP's "no limit", counts
+    // as longer than anything); at least 1 ms, as 0 would lift the limit.
+    [[nodiscard]] int32_t Limit(int32_t stepMs) const
+    {
+        if (end == 0)
+            return stepMs;
+        const ULONGLONG now = GetTickCount64();
+        const ULONGLONG left = now < end ? end - now : 1;
+        if (stepMs > 0 && ULONGLONG(stepMs) < left)
+            return stepMs;
+        return static_cast<int32_t>(left);
+    }
+
+private:
+    ULONGLONG end;
+};
+
 HINTERNET OpenSession(const WebServiceRequest& request)
 {
     if (request.proxy.length == 0)
@@ -62,14 +92,21 @@ HINTERNET OpenRequest(const WinHttpHandle& connection, const WebServiceRequest& 
 // The wait for the answer's headers has a limit of its own, which
 // WinHttpSetTimeouts leaves alone; it gets the receive limit, so a server
 // that accepts and never answers holds the caller no longer than that.
+// Set again before every step, each time cut to what is left of the
+// exchange.
+void LimitSteps(const WinHttpHandle& handle, const WebServiceRequest& request, const Deadline& deadline)
+{
+    WinHttpSetTimeouts(handle.handle, deadline.Limit(request.resolveTimeout), deadline.Limit(request.connectTimeout),
+                       deadline.Limit(request.sendTimeout), deadline.Limit(request.receiveTimeout));
+    DWORD answerWait = static_cast<DWORD>(deadline.Limit(request.receiveTimeout));
+    WinHttpSetOption(handle.handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &answerWait, sizeof answerWait);
+}
+
 // A certificate from an untrusted root is accepted, so a server with a
 // self-made certificate can be reached; expiry and host name still count.
-void Configure(const WinHttpHandle& handle, const WebServiceRequest& request)
+void Configure(const WinHttpHandle& handle, const WebServiceRequest& request, const Deadline& deadline)
 {
-    WinHttpSetTimeouts(handle.handle, request.resolveTimeout, request.connectTimeout, request.sendTimeout,
-                       request.receiveTimeout);
-    DWORD answerWait = static_cast<DWORD>(request.receiveTimeout);
-    WinHttpSetOption(handle.handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &answerWait, sizeof answerWait);
+    LimitSteps(handle, request, deadline);
     if (!request.secure)
         return;
     DWORD flags = SECURITY_FLAG_IGNORE_UNKNOWN_CA;
@@ -139,8 +176,13 @@ public:
     TextReader& operator=(const TextReader&) = delete;
     virtual ~TextReader() { request.response = DecodeUtf8(bytes); }
 
+    // True once the answer's allowed bytes have arrived.
+    [[nodiscard]] bool Full() const { return request.responseLimit > 0 && bytes.length >= request.responseLimit; }
+
     [[nodiscard]] bool ReadChunk(DWORD available, int64_t& received)
     {
+        if (request.responseLimit > 0 && available > DWORD(request.responseLimit - bytes.length))
+            available = DWORD(request.responseLimit - bytes.length);
         std::unique_ptr<char[]> chunk(new char[available + 1]);
         DWORD read = 0;
         if (!WinHttpReadData(handle.handle, chunk.get(), available, &read))
@@ -189,15 +231,21 @@ int64_t AnnouncedLength(const WinHttpHandle& handle)
     return length;
 }
 
-// False when the server's data could not be read to its end. A connection
-// that ends before the announced length is such a failure too, though
-// WinHTTP may report that end as the body's end.
-bool ReadBody(const WinHttpHandle& handle, WebServiceRequest& request)
+// False when the server's data could not be read to its end, or not
+// within the exchange's time. A connection that ends before the announced
+// length is such a failure too, though WinHTTP may report that end as the
+// body's end. A text answer that reaches its limit counts as read.
+bool ReadBody(const WinHttpHandle& handle, WebServiceRequest& request, const Deadline& deadline)
 {
     TextReader text(handle, request);
     int32_t failedReads = 0;
     int64_t received = 0;
     for (;;) {
+        if (request.downloadFile == nullptr && text.Full())
+            return true;
+        if (deadline.Passed())
+            return false;
+        LimitSteps(handle, request, deadline);
         DWORD available = 0;
         if (!WinHttpQueryDataAvailable(handle.handle, &available))
             return false;
@@ -239,17 +287,19 @@ bool Network::WebService(WebServiceRequest& request)
         Fail(L" hRequest==NULL");
         return false;
     }
-    Configure(handle, request);
+    const Deadline deadline(request.totalTimeout);
+    Configure(handle, request, deadline);
     AddHeaders(handle, request);
     if (!Send(handle, request))
         return false;
+    LimitSteps(handle, request, deadline);
     if (!WinHttpReceiveResponse(handle.handle, nullptr)) {
         Fail(L" WinHttpReceiveResponse==FALSE");
         return false;
     }
     if (request.wantHeaders)
         ReadRawHeaders(handle, request);
-    const bool complete = ReadBody(handle, request);
+    const bool complete = ReadBody(handle, request, deadline);
     request.endTime = timeGetTime();
     if (request.tracePath.length > 0)
         WriteWebServiceTrace(request.tracePath, request);

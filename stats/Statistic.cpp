@@ -4,9 +4,8 @@
 #include "stats/Network.h"
 #include "stats/WebServiceRequest.h"
 
-void SendStatistic(const wchar_t* event)
+WebServiceRequest StatisticRequest(const wchar_t* event)
 {
-    Network network;
     WebServiceRequest request;
     request.userAgent = L"Ostrel/1.0 (Windows NT " + GetWindowsVersion() + L")";
     request.secure = true;
@@ -19,6 +18,15 @@ void SendStatistic(const wchar_t* event)
     request.connectTimeout = StatisticTimeoutMs;
     request.sendTimeout = StatisticTimeoutMs;
     request.receiveTimeout = StatisticTimeoutMs;
+    request.totalTimeout = StatisticTotalTimeoutMs;
+    request.responseLimit = StatisticResponseLimit;
+    return request;
+}
+
+void SendStatistic(const wchar_t* event)
+{
+    Network network;
+    WebServiceRequest request = StatisticRequest(event);
     // The answer, and whether there was one, changes nothing for the setup.
     static_cast<void>(network.WebService(request));
 }

@@ -50,4 +50,12 @@ struct WebServiceRequest
     int32_t connectTimeout = LongTimeout;
     int32_t sendTimeout = LongTimeout;
     int32_t receiveTimeout = LongTimeout;
+    // The whole exchange, from sending the request to the last byte read,
+    // in milliseconds; every step gets at most what is left of it, so a
+    // server that answers byte by byte cannot stretch the exchange. 0: only
+    // the steps' own limits.
+    int32_t totalTimeout = 0;
+    // At most this many bytes of a text answer are read; the rest is
+    // ignored and the answer counts as read. 0: no limit.
+    int32_t responseLimit = 0;
 };

@@ -70,3 +70,22 @@ TEST(CreateMode, MissingArgumentsSayBUGAndStillEndWithZero)
         EXPECT_EQ(run.child.exitCode, 0u);
     }
 }
+
+// A maker's slip gave "OK" and a setup program that failed on every user's
+// machine.
+TEST(CreateMode, NamesTheInstallerWouldRefuseSayBUG)
+{
+    for (const wchar_t* slip : {L"notes.txt", L"2017-beta\\tarmesh.addin"}) {
+        TempFolder folder(L"tarmesh-create");
+        const std::wstring source = folder.Path() + L"payload\\";
+        CreateDirectoryW(source.c_str(), nullptr);
+        CreateDirectoryW((source + L"0000").c_str(), nullptr);
+        CreateDirectoryW((source + L"2017-beta").c_str(), nullptr);
+        ASSERT_TRUE(WriteWhole(source + L"0000\\tarmesh.addin", "manifest"));
+        ASSERT_TRUE(WriteWhole(source + slip, "slip"));
+        const CreateRun run = RunCreateMode(Quoted(source) + L" " + Quoted(folder.Path() + L"tarmesh.pkg"));
+        ASSERT_TRUE(run.box.found) << Utf8(slip);
+        EXPECT_EQ(run.box.text, L"BUG") << Utf8(slip);
+        EXPECT_EQ(run.child.exitCode, 0u);
+    }
+}

@@ -599,7 +599,7 @@ TEST_F(Installer, DamagedAndHostilePackagesAreRefusedInTheWindow)
 {
     AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2017");
     for (const wchar_t* variant : {L"tarmesh-setup-dotdot.exe", L"tarmesh-setup-truncated.exe",
-                                   L"tarmesh-setup-count.exe"}) {
+                                   L"tarmesh-setup-count.exe", L"tarmesh-setup-lastmember.exe"}) {
         SetupDriver setup;
         ASSERT_TRUE(setup.Start(SiblingPath(variant)));
         const std::wstring licence = setup.Text();
@@ -610,15 +610,70 @@ TEST_F(Installer, DamagedAndHostilePackagesAreRefusedInTheWindow)
         EXPECT_EQ(setup.Text(), licence) << Utf8(variant);
         EXPECT_FALSE(KeyExists(UninstallKey)) << Utf8(variant);
         EXPECT_FALSE(Exists(SetupFolder())) << Utf8(variant);
-        // Only the Addins folder of 2017 has been written to.
-        Files written = FilesBelow(appData + L"Autodesk\\");
-        for (const auto& [path, content] : written)
-            EXPECT_EQ(path.rfind(L"Revit\\Addins\\2017\\", 0), 0u) << Utf8(variant) << " wrote " << Utf8(path);
-        EXPECT_FALSE(Exists(appData + L"Autodesk\\Revit\\escaped.txt"));
-        EXPECT_FALSE(Exists(appData + L"Autodesk\\Revit\\Addins\\escaped.txt"));
+        // The package is proved before anything is written: not even the
+        // Addins folder is made.
+        EXPECT_FALSE(Exists(appData + L"Autodesk")) << Utf8(variant);
         setup.Click(Quit);
         EXPECT_EQ(setup.WaitForExit(), 0);
     }
+}
+
+// A package damaged half way emptied the year's tarmesh folder first: the
+// user who had the add-in was left without it.
+TEST_F(Installer, ADamagedPackageLeavesAnEarlierInstallationByteForByte)
+{
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2016");
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2017");
+    {
+        SetupDriver setup;
+        ASSERT_TRUE(setup.Start(SetupProgram));
+        ASSERT_TRUE(PressInstall(setup, L"Installation complete").found);
+    }
+    // The earlier installation's files stay; its entry and setup folder go,
+    // so that whatever the damaged one wrote would show.
+    RegDeleteKeyW(HKEY_CURRENT_USER, UninstallKey);
+    DeleteTree(SetupFolder());
+    const Files before = FilesBelow(appData + L"Autodesk\\");
+    ASSERT_FALSE(before.empty());
+
+    SetupDriver setup;
+    ASSERT_TRUE(setup.Start(SiblingPath(L"tarmesh-setup-lastmember.exe")));
+    const ShownBox refused = PressInstall(setup, L"Error");
+    ASSERT_TRUE(refused.found);
+    EXPECT_EQ(refused.text, L"Installation ERROR: archive data corrupted.");
+    EXPECT_TRUE(Eventually([&] { return setup.IsEnabled(Install); }));
+    EXPECT_TRUE(FilesBelow(appData + L"Autodesk\\") == before) << "the earlier installation changed";
+    EXPECT_FALSE(KeyExists(UninstallKey));
+    EXPECT_FALSE(Exists(SetupFolder()));
+    setup.Click(Quit);
+    EXPECT_EQ(setup.WaitForExit(), 0);
+}
+
+// The uninstall entry was written even when it pointed at no program.
+TEST_F(Installer, ASetupFolderThatCannotBeMadeFailsWithoutAnEntry)
+{
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2017");
+    ASSERT_TRUE(CreateDirectoryW((appData + L"Ostrel").c_str(), nullptr));
+    const std::wstring blocker = appData + L"Ostrel\\tarmesh";
+    ASSERT_TRUE(WriteWhole(blocker, "a file where the setup folder belongs"));
+
+    SetupDriver setup;
+    ASSERT_TRUE(setup.Start(SetupProgram));
+    const std::wstring licence = setup.Text();
+    const ShownBox failed = PressInstall(setup, L"Error");
+    ASSERT_TRUE(failed.found);
+    EXPECT_EQ(failed.text, L"Installation ERROR: the folder " + SetupFolder() + L" cannot be made.");
+    EXPECT_EQ(failed.owner, setup.window);
+    EXPECT_TRUE(Eventually([&] { return setup.IsEnabled(Install); }));
+    EXPECT_EQ(setup.Text(), licence);
+    EXPECT_FALSE(KeyExists(UninstallKey));
+    EXPECT_EQ(ReadWhole(blocker), "a file where the setup folder belongs");
+
+    // The way cleared, the same window installs.
+    ASSERT_TRUE(DeleteFileW(blocker.c_str()));
+    ASSERT_TRUE(PressInstall(setup, L"Installation complete").found);
+    EXPECT_EQ(ReadWhole(SetupFolder() + L"tarmesh.exe"), ReadWhole(SetupProgram));
+    EXPECT_TRUE(KeyExists(UninstallKey));
 }
 
 // Run by statistic_namespace.py, where the statistics host is a server of

@@ -7,6 +7,8 @@ OUTPUT/<name>/tarmesh.pkg, for setup programs built around them.
   dotdot      a second entry named 0000\\..\\..\\escaped.txt
   truncated   cut in the middle of its last member
   count       an entry count one beyond its records
+  lastmember  eight bytes in the middle of its last member's data inverted;
+              every name and size still sound
 """
 
 import os
@@ -39,10 +41,16 @@ def main():
     package = open(sys.argv[1], "rb").read()
     entries = records(package)
     escaped = "0000\\..\\..\\escaped.txt".encode("utf-16-le") + b"\0\0"
+    last_member_at = len(package) - len(entries[-1][1])
+    middle = last_member_at + len(entries[-1][1]) // 2
+    damaged = bytearray(package)
+    for at in range(middle, middle + 8):
+        damaged[at] ^= 0xFF
     made = {
         "dotdot": join(entries[:1] + [(escaped, entries[0][1])] + entries[1:]),
         "truncated": package[:len(package) - len(entries[-1][1]) // 2],
         "count": join(entries, len(entries) + 1),
+        "lastmember": bytes(damaged),
     }
     for name, data in made.items():
         folder = os.path.join(sys.argv[2], name)

@@ -243,6 +243,25 @@ TEST(Mem, LoadBinaryResourceCopiesTheWholeResourceWithAnExactCapacity)
         digits += "0123456789";
     EXPECT_EQ(Bytes(mem), digits);
     EXPECT_EQ(mem.capacity, 1300);
+
+    // In place: the same bytes, at the resource's own address, never
+    // written through (the resource lies in read-only pages).
+    Mem view;
+    ASSERT_TRUE(view.ViewBinaryResource(202));
+    EXPECT_EQ(Bytes(view), digits);
+    EXPECT_EQ(view.data.get(), static_cast<const uint8_t*>(LockResource(
+                                   LoadResource(nullptr, FindResourceW(nullptr, MAKEINTRESOURCEW(202), L"BINARY")))));
+    EXPECT_FALSE(view.IsWritable());
+    EXPECT_EQ(view.Write("x", 1), 0);
+    Mem unpacked;
+    unpacked.Clear();
+    view.Seek(0);
+    EXPECT_EQ(unpacked.WriteFrom(view, 10), 10);
+    EXPECT_EQ(Bytes(view), digits);
+    EXPECT_FALSE(view.ViewBinaryResource(203));
+    EXPECT_TRUE(view.data == nullptr);
+    view.Reset(0);
+    EXPECT_TRUE(view.IsWritable());
 }
 
 TEST(Mem, AMissingResourceLeavesAnInertBufferWithoutArray)

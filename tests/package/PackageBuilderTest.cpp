@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -79,26 +81,76 @@ TEST_F(PackageBuilder, OneSmallFileGivesTheExactByteLayout)
     EXPECT_EQ(member.substr(member.size() - 8), std::string("\xC2\x41\x24\x35\x03\x00\x00\x00", 8));
 }
 
-TEST_F(PackageBuilder, EntriesFollowTheListingOrderHiddenFilesIncluded)
+// The order was whatever the file system listed, and "the year's file wins
+// over the common one" rests on it.
+TEST_F(PackageBuilder, EntriesComeInNtfsOrderWhateverTheListingHiddenFilesIncluded)
 {
-    WriteTree(Source(), {{L"0000\\a.txt", "common"},
-                         {L"0000\\tarmesh\\x64\\lib.dll", std::string(100000, 'x')},
-                         {L"0000\\.hidden", "hidden"},
-                         {L"2017\\a.txt", "year"}});
+    // NTFS compares upper-cased names: "_" (0x5F) comes after the letters,
+    // a folder's content at the folder's place, before "tarmesh.addin".
+    const std::vector<std::wstring> ntfsOrder = {
+        L"0000\\.hidden", L"0000\\b.txt", L"0000\\tarmesh\\x64\\lib.dll", L"0000\\tarmesh.addin",
+        L"0000\\_x.txt",  L"2017\\a.txt", L"2017\\B.txt"};
+    const std::vector<std::wstring> listings[] = {
+        {ntfsOrder.rbegin(), ntfsOrder.rend()},
+        {L"2017\\B.txt", L"0000\\_x.txt", L"2017\\a.txt", L"0000\\tarmesh.addin", L"0000\\.hidden",
+         L"0000\\tarmesh\\x64\\lib.dll", L"0000\\b.txt"}};
+    for (const std::vector<std::wstring>& listing : listings) {
+        std::vector<WString> names;
+        for (const std::wstring& name : listing)
+            names.emplace_back(name.c_str());
+        std::sort(names.begin(), names.end(), PacksBefore);
+        std::vector<std::wstring> sorted;
+        for (const WString& name : names)
+            sorted.emplace_back(name.buffer);
+        EXPECT_EQ(sorted, ntfsOrder);
+    }
+    EXPECT_FALSE(PacksBefore(WString(L"0000\\A.txt"), WString(L"0000\\a.txt")));
+    EXPECT_FALSE(PacksBefore(WString(L"0000\\a.txt"), WString(L"0000\\A.txt")));
+
+    std::map<std::wstring, std::string> tree;
+    for (const std::wstring& name : ntfsOrder)
+        tree[name] = "content of " + Utf8(name);
+    WriteTree(Source(), tree);
     ASSERT_TRUE(SetFileAttributesW((Source() + L"0000\\.hidden").c_str(), FILE_ATTRIBUTE_HIDDEN));
     ASSERT_TRUE(Build().complete);
-
-    OwnedStringList listed;
-    Disk disk;
-    disk.List(&listed.items, (Source() + L"*.*").c_str(), Disk::Recurse | Disk::Files, nullptr, nullptr);
     const auto entries = ReadBack();
-    ASSERT_EQ(entries.size(), listed.items.size());
-    ASSERT_EQ(entries.size(), 4u);
+    ASSERT_EQ(entries.size(), ntfsOrder.size());
     for (size_t i = 0; i < entries.size(); ++i) {
-        const std::wstring path = listed.items[i]->buffer;
-        EXPECT_EQ(entries[i].first, path.substr(Source().size()));
-        EXPECT_EQ(entries[i].second, ReadWhole(path));
+        EXPECT_EQ(entries[i].first, ntfsOrder[i]);
+        EXPECT_EQ(entries[i].second, tree[ntfsOrder[i]]);
     }
+}
+
+// Each gave "OK" and a setup program that failed on every user's machine.
+TEST_F(PackageBuilder, NamesTheInstallerWouldRefuseFailTheBuildNamingTheFile)
+{
+    const std::pair<std::wstring, std::wstring> slips[] = {
+        {L"notes.txt", L"notes.txt"},
+        {L"2017-beta\\tarmesh.addin", L"2017-beta\\tarmesh.addin"},
+        {L"0017\\tarmesh.addin", L"0017\\tarmesh.addin"},
+        {L"tarmesh\\lib.dll", L"tarmesh\\lib.dll"},
+    };
+    for (const auto& [slip, named] : slips) {
+        const TempFolder own(L"tarmesh-slip");
+        const std::wstring source = own.Path() + L"payload\\";
+        WriteTree(source, {{L"0000\\tarmesh.addin", "manifest"}, {L"2017\\a.txt", "year"}, {slip, "slip"}});
+        const PackageBuild build =
+            BuildPackage(source.c_str(), PackagePath().c_str(), AssemblyInfoPath().c_str(), HeaderPath().c_str());
+        EXPECT_FALSE(build.complete) << Utf8(slip);
+        const std::wstring reason = build.reason.length > 0 ? build.reason.buffer : L"";
+        EXPECT_NE(reason.find(source + named), std::wstring::npos) << Utf8(reason);
+        EXPECT_EQ(reason.find(L'\n'), std::wstring::npos) << Utf8(reason);
+        EXPECT_EQ(ReadWhole(PackagePath()), "") << Utf8(slip);
+    }
+
+    // A source folder without its final separator would be searched for in
+    // its parent.
+    WriteTree(Source(), {{L"0000\\a.txt", "abc"}});
+    const std::wstring withoutSeparator = Source().substr(0, Source().size() - 1);
+    const PackageBuild build = BuildPackage(withoutSeparator.c_str(), PackagePath().c_str(), L"", L"");
+    EXPECT_FALSE(build.complete);
+    EXPECT_NE(std::wstring(build.reason.buffer).find(withoutSeparator + L" must end with"), std::wstring::npos)
+        << Utf8(build.reason.buffer);
 }
 
 TEST_F(PackageBuilder, FailuresLeaveWhatTheyReached)

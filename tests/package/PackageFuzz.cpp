@@ -7,9 +7,12 @@
 // from the seed, installs it for Revit 2017 with every question answered
 // automatically, and checks the outcome against an independent reading of
 // the same bytes: a package that reads cleanly must be installed exactly
-// (file for file, byte for byte); any other must stop with the corruption
-// message. Nothing may ever be written outside the sandbox's Addins folder,
-// and no case may take long. Prints a summary; exit code 1 on any fault.
+// (file for file, byte for byte) over an earlier installation, as the
+// install procedure does it; any other must fail the proof that comes
+// before any change on disk, and leave the earlier installation byte for
+// byte as it was. Nothing may ever be written outside the sandbox's Addins
+// folder, and no case may take long. Prints a summary; exit code 1 on any
+// fault.
 
 #include <cstdint>
 #include <cstdio>
@@ -102,14 +105,34 @@ struct Expectation
     Files files;             // what Addins\2017 holds afterwards when clean
 };
 
+bool DeviceName(const std::wstring& part)
+{
+    std::wstring stem = part.substr(0, part.find(L'.'));
+    for (wchar_t& c : stem)
+        c = wchar_t(towupper(c));
+    for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL"}) {
+        if (stem == device)
+            return true;
+    }
+    return stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0) &&
+           stem[3] >= L'1' && stem[3] <= L'9';
+}
+
 bool SafeName(const std::wstring& name)
 {
     if (name.size() < 6 || name[4] != L'\\')
         return false;
+    const std::wstring folder = name.substr(0, 4);
+    for (wchar_t c : folder) {
+        if (c < L'0' || c > L'9')
+            return false;
+    }
+    if (folder[0] == L'0' && folder != L"0000")
+        return false;
     std::wstring part;
     for (size_t i = 5; i <= name.size(); ++i) {
         if (i == name.size() || name[i] == L'\\' || name[i] == L'/') {
-            if (part.empty() || part.back() == L'.' || part.back() == L' ')
+            if (part.empty() || part.back() == L'.' || part.back() == L' ' || part.size() > 255 || DeviceName(part))
                 return false;
             part.clear();
         } else if (name[i] < 0x20 || std::wstring(L":<>\"|?*").find(name[i]) != std::wstring::npos) {
@@ -176,13 +199,13 @@ Expectation Expect(const Bytes& p)
         at = end + 6;
         if (size < 18 || size > p.size() - at)
             return e;
+        // Every member must unpack, those of other years too.
+        Bytes content;
+        if (!Inflate(p.substr(at, size), content))
+            return e;
         const int32_t version = _wtoi(name.substr(0, 4).c_str());
-        if (version == 0 || version == Year) {
-            Bytes content;
-            if (!Inflate(p.substr(at, size), content))
-                return e;
+        if (version == 0 || version == Year)
             e.files[Folded(name.substr(5))] = content;
-        }
         at += size;
     }
     e.clean = true;
@@ -248,6 +271,8 @@ const wchar_t* const HostileNames[] = {
     L"C:\\fuzz-escape.txt",       L"\\\\fuzz-escape.txt",              L"0000\\\\fuzz-escape.txt",
     L"",                          L"0000",                             L"0000\\",
     L"2017\\tarmesh\\..\\..\\fuzz-escape.txt", L"0000\\a/../../fuzz-escape.txt", L"0000\\fuzz-escape.txt:stream",
+    L"2017-beta\\a.txt",        L"0017\\a.txt",                      L"0000\\tarmesh\\nul.txt",
+    L"0000\\COM1",              L"fuzz.txt\\a.txt",
 };
 const char* const KindNames[] = {"byte flips",     "name flips",        "size flips", "truncation",
                                  "entry count",    "ISIZE",             "FLG",        "hostile name",
@@ -351,6 +376,41 @@ Bytes BuildBase(const std::wstring& root)
     return Bytes(reinterpret_cast<char*>(package.data.get()), size_t(package.size));
 }
 
+// What an earlier version of the add-in left in the Addins folder, and
+// another add-in beside it.
+const std::map<std::wstring, Bytes> EarlierFiles = {
+    {L"other.addin", "another add-in"},
+    {L"tarmesh.addin", "<RevitAddIns>earlier</RevitAddIns>"},
+    {L"tarmesh\\x64\\lib.dll", "earlier library"},
+    {L"tarmesh\\stale.txt", "left by an earlier version"},
+};
+
+void WriteEarlierInstallation(const std::wstring& addins)
+{
+    Disk disk;
+    for (const auto& [path, content] : EarlierFiles) {
+        const std::wstring full = addins + path;
+        (void)disk.CreateFolder(full.substr(0, full.find_last_of(L'\\') + 1).c_str());
+        File file;
+        if (file.Open(full.c_str(), true, true))
+            file.WriteText(NString(content.c_str()));
+    }
+}
+
+// The earlier installation's files outside its emptied tarmesh subfolder,
+// with the package's over them.
+Files OverEarlierInstallation(const Files& package)
+{
+    Files files;
+    for (const auto& [path, content] : EarlierFiles) {
+        if (path.rfind(L"tarmesh\\", 0) != 0)
+            files[Folded(path)] = content;
+    }
+    for (const auto& [path, content] : package)
+        files[path] = content;
+    return files;
+}
+
 struct Tally
 {
     int installed = 0, nothing = 0, stopped = 0;
@@ -381,13 +441,22 @@ int wmain(int argc, wchar_t** argv)
         const int kind = int(mutator.Below(Kinds));
         const Bytes bytes = mutator.Mutate(base, kind);
         const Expectation expected = Expect(bytes);
-        (void)disk.CreateFolder(addins.c_str());
+        WriteEarlierInstallation(addins);
+        Files earlier;
+        Collect(sandbox, L"", earlier);
         Mem package;
         package.Reset(0);
         package.Write(bytes.data(), int32_t(bytes.size()));
         AutoAnswers answers;
         const ULONGLONG started = GetTickCount64();
-        const YearResult result = ExtractPackageForYear(package, Year, addins.c_str(), answers);
+        // As the install procedure does it: the proof, then the year's
+        // subfolder emptied and the entries extracted.
+        const PackageProof proof = ProvePackage(package);
+        YearResult result = YearResult::Stopped;
+        if (proof == PackageProof::Sound) {
+            disk.DeleteFolder((addins + L"tarmesh\\").c_str(), true, true);
+            result = ExtractPackageForYear(package, Year, addins.c_str(), answers);
+        }
         const ULONGLONG took = GetTickCount64() - started;
         slowest = took > slowest ? took : slowest;
 
@@ -416,16 +485,17 @@ int wmain(int argc, wchar_t** argv)
                     folded[Folded(path)] = content;
             }
             installed.swap(folded);
-            if (result != YearResult::Installed || answers.corrupted != 0)
-                fault = "a sound package was not installed (" + std::to_string(int(result)) + ", " +
-                    std::to_string(answers.corrupted) + " reports, " + std::to_string(answers.questions) + " questions)";
-            else if (installed != expected.files)
+            if (proof != PackageProof::Sound || result != YearResult::Installed || answers.corrupted != 0)
+                fault = "a sound package was not installed (" + std::to_string(int(proof)) + ", " +
+                    std::to_string(int(result)) + ", " + std::to_string(answers.corrupted) + " reports)";
+            else if (installed != OverEarlierInstallation(expected.files))
                 fault = "installed files differ from the package";
-        } else if (expected.nothing) {
-            if (result != YearResult::NoEntries)
-                fault = "an empty package was not refused quietly";
-        } else if (result != YearResult::Stopped || answers.corrupted != 1) {
-            fault = "damage went unreported";
+        } else if (expected.nothing && proof != PackageProof::Empty) {
+            fault = "an empty package was not refused quietly";
+        } else if (!expected.nothing && proof != PackageProof::Damaged) {
+            fault = "damage went unnoticed by the proof";
+        } else if (written != earlier) {
+            fault = "a refused package changed the earlier installation";
         }
         if (took > SlowCaseMs)
             fault = "took " + std::to_string(took) + " ms";
@@ -434,7 +504,7 @@ int wmain(int argc, wchar_t** argv)
             std::printf("FAULT seed %u case %d (%s): %s\n", seed, i, KindNames[kind], fault.c_str());
         }
         Tally& t = tally[kind];
-        (result == YearResult::Installed ? t.installed : result == YearResult::NoEntries ? t.nothing : t.stopped)++;
+        (proof == PackageProof::Sound ? t.installed : proof == PackageProof::Empty ? t.nothing : t.stopped)++;
         disk.DeleteFolder(sandbox.c_str(), true, true);
     }
     std::printf("%-16s %9s %9s %9s\n", "mutation", "installed", "refused", "corrupted");

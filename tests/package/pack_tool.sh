@@ -25,6 +25,18 @@ pack "$(windows_path "$work/empty")\\" "$(windows_path "$work/empty.pkg")"
 pack "$(windows_path "$work/missing")\\" "$(windows_path "$work/missing.pkg")"
 [ $? -eq 1 ] || fail "a missing folder must fail with exit code 1"
 
+# A maker's slips that gave a setup program failing on every machine: the
+# build stops, naming the file.
+for slip in "notes.txt" "2017-beta/tarmesh.addin"; do
+    rm -rf "$work/slip" && mkdir -p "$work/slip/0000" "$work/slip/$(dirname "$slip")"
+    printf 'manifest' >"$work/slip/0000/tarmesh.addin"
+    printf 'slip' >"$work/slip/$slip"
+    pack "$(windows_path "$work/slip")\\" "$(windows_path "$work/slip.pkg")"
+    [ $? -eq 1 ] || fail "$slip: exit code 1 expected"
+    [ "$(wc -l <"$work/stderr")" -eq 1 ] || fail "$slip: one line of reason expected, got: $(cat "$work/stderr")"
+    grep -qF "$(windows_path "$work/slip/$slip")" "$work/stderr" || fail "$slip: not named in: $(cat "$work/stderr")"
+done
+
 # Damage the middle of the library's member.
 cp "$work/good.pkg" "$work/damaged.pkg"
 size=$(stat -c %s "$work/damaged.pkg")

@@ -12,6 +12,7 @@
 
 #include "library/File.h"
 #include "stats/Network.h"
+#include "stats/Statistic.h"
 #include "stats/WebServiceRequest.h"
 #include "support/ChildProcess.h"
 #include "support/RealFiles.h"
@@ -341,5 +342,35 @@ TEST(WebServiceFailure, ReadFailureKeepsWhatArrivedWithoutWarning)
         EXPECT_FALSE(outcome.result) << server;
         EXPECT_EQ(outcome.warnings, NoWarning) << server;
         EXPECT_EQ(ReadWhole(folder.Path() + L"cut.bin"), "0123456789") << server;
+    }
+}
+
+// The statistic's own request, sent to servers on loopback. Each step had
+// its own limit only: a server that trickled its answer held the setup
+// window for ever, one that flooded it ended the process by memory
+// exhaustion.
+TEST(WebServiceFailure, StatisticEndsInTimeAgainstTricklingAndFloodingServers)
+{
+    for (const wchar_t* path : {L"/?trickle=1", L"/?flood=1"}) {
+        const std::string shape = Narrow(WString(path));
+        WebServiceRequest request = StatisticRequest(L"install");
+        request.host = L"localhost";
+        request.port = TestServer::Port("https");
+        request.path = path;
+        Network network;
+        const ULONGLONG started = GetTickCount64();
+        const Outcome outcome = Attempt(network, request);
+        const ULONGLONG took = GetTickCount64() - started;
+        EXPECT_LE(took, ULONGLONG(StatisticTotalTimeoutMs) + 500) << shape;
+        EXPECT_EQ(outcome.warnings, NoWarning) << shape;
+        if (shape == "/?trickle=1") {
+            EXPECT_FALSE(outcome.result);
+            // Longer than any one step's limit: the bytes kept coming.
+            EXPECT_GT(took, ULONGLONG(StatisticTimeoutMs));
+            EXPECT_GT(request.response.length, 0);
+        } else {
+            EXPECT_TRUE(outcome.result);
+            EXPECT_EQ(request.response.length, StatisticResponseLimit);
+        }
     }
 }

@@ -24,6 +24,9 @@ The answer of the HTTP servers follows the query of the request target:
   split=1      a UTF-8 body sent in two pieces that cut a character
   truncated=1  announces 100000 bytes, sends 10 and ends the connection
   hold=1       never answers (until the servers stop)
+  trickle=1    announces 100000 bytes and sends one a second
+  flood=1      announces no length and sends without end, as fast as
+               the client takes it
 Otherwise the body is "answer to " and the request target. Every answer
 carries the header "X-Probe: yes".
 
@@ -84,6 +87,22 @@ class Handler(http.server.BaseHTTPRequestHandler):
         option = lambda name: query.get(name, [None])[0]
         if option("hold"):
             self.server.stopping.wait()
+            return
+        if option("trickle"):
+            self.send_response(200)
+            self.send_header("Content-Length", "100000")
+            self.end_headers()
+            while not self.server.stopping.wait(1.0):
+                self.wfile.write(b"7")
+                self.wfile.flush()
+            return
+        if option("flood"):
+            self.send_response(200)
+            self.send_header("Connection", "close")
+            self.end_headers()
+            block = b"0123456789" * 6554
+            while not self.server.stopping.is_set():
+                self.wfile.write(block)
             return
         if option("truncated"):
             self.send_response(200)
