@@ -84,12 +84,17 @@ void Mem::Reset(int32_t n)
 {
     // The old array goes first, so a large buffer is never held twice; if
     // the new one cannot be had, the buffer is left without an array.
+    Drop();
+    const int32_t wanted = n > SmallestCapacity ? n : SmallestCapacity;
+    Own(new uint8_t[wanted], wanted);
+}
+
+void Mem::Drop()
+{
     data.reset();
     capacity = 0;
     size = 0;
     position = 0;
-    const int32_t wanted = n > SmallestCapacity ? n : SmallestCapacity;
-    Own(new uint8_t[wanted], wanted);
 }
 
 void Mem::Clear()
@@ -121,10 +126,7 @@ const uint8_t* Mem::FindResourceBytes(uint16_t id, int32_t& length)
 
 bool Mem::LoadBinaryResource(uint16_t id)
 {
-    data.reset();
-    capacity = 0;
-    size = 0;
-    position = 0;
+    Drop();
     int32_t length = 0;
     const uint8_t* bytes = FindResourceBytes(id, length);
     if (bytes == nullptr)
@@ -141,10 +143,7 @@ bool Mem::LoadBinaryResource(uint16_t id)
 // written through: every write checks IsWritable first.
 bool Mem::ViewBinaryResource(uint16_t id)
 {
-    data.reset();
-    capacity = 0;
-    size = 0;
-    position = 0;
+    Drop();
     int32_t length = 0;
     const uint8_t* bytes = FindResourceBytes(id, length);
     if (bytes == nullptr)

@@ -107,6 +107,8 @@ public:
 private:
     bool Grow(int32_t needed, Array& previous);
     void Own(uint8_t* array, int32_t n);
+    // Lets go of the array, owned or viewed, and empties the counters.
+    void Drop();
     [[nodiscard]] const uint8_t* FindResourceBytes(uint16_t id, int32_t& length);
     uint32_t LittleEndianAt(int32_t offset) const;
     int32_t DeflateDataOffset(int32_t begin, int32_t length) const;
