@@ -52,8 +52,11 @@ endfunction()
 function(tarmesh_release_program target)
     tarmesh_signing_options(options)
     if(NOT options STREQUAL "")
+        # A program that could not be signed is removed: an unsigned file
+        # left where the signed one belongs would be shipped by mistake.
         add_custom_command(TARGET ${target} POST_BUILD
-            COMMAND ${CMAKE_SOURCE_DIR}/cmake/sign-program.sh $<TARGET_FILE:${target}>
+            COMMAND sh -c "\"$0\" \"$@\" || { rm -f \"$1\"; exit 1; }"
+                    ${CMAKE_SOURCE_DIR}/cmake/sign-program.sh $<TARGET_FILE:${target}>
                     ${TARMESH_SIGN_NAME} ${TARMESH_SIGN_URL} ${options}
             COMMENT "Signing $<TARGET_FILE_NAME:${target}>"
             VERBATIM)
