@@ -50,11 +50,5 @@ uint32_t InstalledKilobytes(const WString& appData, const WString& programCopy)
 
 WString InstallDateToday()
 {
-    SYSTEMTIME now = {};
-    GetLocalTime(&now);
-    Date date;
-    date.year = now.wYear;
-    date.month = now.wMonth;
-    date.day = now.wDay;
-    return date.Format(L"#Y#+M#+D");
+    return Date::Now().Format(L"#Y#+M#+D");
 }

@@ -5,13 +5,14 @@
 //   tarmesh-install-bench --embed PACKAGE PROGRAM
 //
 // Loads PACKAGE into one buffer and proves it whole as the installer does
-// (ProvePackage), then for each YEAR (2016 and 2017 when none
-// is given) does what the install procedure does for a Revit year it found:
-// makes ADDINSROOT\YEAR\, empties its tarmesh\ subfolder and extracts every
+// (ProvePackage), then for each YEAR (2016 and 2017 when none is given)
+// does what the install procedure does for a Revit year it found: makes
+// ADDINSROOT\YEAR\, empties its tarmesh\ subfolder and extracts every
 // entry of the year. PACKAGE "--embedded" takes the package from this
 // program's own resource "BINARY" 129, read in place the way the setup
 // program holds it; "--embed" writes PACKAGE as that resource into PROGRAM,
-// a copy of this program or of the setup program. Standard output, one "name value" pair a line:
+// a copy of this program or of the setup program. Standard output, one
+// "name value" pair a line:
 //
 //   year Y files N       files written for year Y
 //   files N              files written in all

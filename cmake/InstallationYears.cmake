@@ -13,19 +13,16 @@ function(tarmesh_check_years first last)
     endif()
 endfunction()
 
-# Every entry at the top of the payload must be a version folder the program
-# will install: "0000" for every year, or one of the years. The installer
-# reads an entry's year from its first four characters, so anything else
-# would be installed for no Revit, or for every one.
+# A year's version folder of the payload must be one of the years: its
+# files would be installed for no Revit. What is not a version folder at all
+# ("notes.txt", "2017-beta") the packing tool refuses by the installer's own
+# rule for entry names.
 function(tarmesh_check_payload_years payload first last)
     file(GLOB entries RELATIVE ${payload} LIST_DIRECTORIES true ${payload}/*)
     foreach(name IN LISTS entries)
-        if(NOT IS_DIRECTORY ${payload}/${name})
-            message(FATAL_ERROR "The payload ${payload} holds the file \"${name}\" beside its version folders: "
-                                "move it into 0000 or into a year's folder")
-        elseif(name STREQUAL "0000")
+        if(NOT name MATCHES "^[1-9][0-9][0-9][0-9]$" OR NOT IS_DIRECTORY ${payload}/${name})
             continue()
-        elseif(NOT name MATCHES "^[0-9][0-9][0-9][0-9]$" OR name LESS first OR name GREATER last)
+        elseif(name LESS first OR name GREATER last)
             message(FATAL_ERROR "The payload's version folder \"${name}\" is outside the installation years "
                                 "${first}-${last} (TARMESH_FIRST_YEAR, TARMESH_LAST_YEAR): "
                                 "${payload}/${name}")

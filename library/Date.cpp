@@ -1,5 +1,7 @@
 #include "Date.h"
 
+#include <windows.h>
+
 namespace {
 
 // The weekday of the first of each month, January to December, 0 Monday
@@ -85,6 +87,21 @@ bool BeforeNoon(int32_t hour)
 Date::Date()
     : weekdayTable(WString(FirstHalfOfTable) + SecondHalfOfTable)
 {
+}
+
+Date Date::Now()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    Date date;
+    date.year = now.wYear;
+    date.month = now.wMonth;
+    date.day = now.wDay;
+    date.hour = now.wHour;
+    date.minute = now.wMinute;
+    date.second = now.wSecond;
+    date.millisecond = now.wMilliseconds;
+    return date;
 }
 
 WString Date::Format() const

@@ -40,6 +40,9 @@ public:
     // longer follows the calendar.
     [[nodiscard]] int32_t Weekday() const;
 
+    // The local date and time of this moment.
+    [[nodiscard]] static Date Now();
+
     [[nodiscard]] static bool IsLeapYear(int32_t year);
     // 0 for a month outside 1 to 12.
     [[nodiscard]] static int32_t DaysInMonth(int32_t month, int32_t year);

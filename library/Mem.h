@@ -10,9 +10,9 @@
 //
 // Invariants: 0 <= position <= size <= capacity. A new buffer owns 1024
 // bytes. The one state without an array (data null, counters 0) follows a
-// failed LoadBinaryResource or ViewBinaryResource; in it every read, write and seek returns 0 or
-// an empty text and changes nothing. Counts are signed 32-bit, so a buffer
-// holds at most 2^31 - 1 bytes.
+// failed LoadBinaryResource or ViewBinaryResource; in it every read, write
+// and seek returns 0 or an empty text and changes nothing. Counts are
+// signed 32-bit, so a buffer holds at most 2^31 - 1 bytes.
 //
 // A buffer made by ViewBinaryResource reads bytes it does not own: the
 // program's own resource, in place. It is read-only: writes to it write

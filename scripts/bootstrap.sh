@@ -3,8 +3,9 @@
 # the MinGW-w64 cross compilers, Wine, Xvfb, GoogleTest's sources, CMake,
 # Ninja, OpenSSL, osslsigncode (to sign the program), Python, GNU time (for
 # bench/run.sh), libdeflate cross-built for both MinGW targets from Debian's
-# own source package, and the root in which the 32-bit program runs: Debian 13's Wine with its i386
-# loader under qemu-i386 (this machine's kernel runs no 32-bit code). Safe
+# own source package, and the root in which the 32-bit program runs: Debian
+# 13's Wine with its i386 loader under qemu-i386 (this machine's kernel runs
+# no 32-bit code). Safe
 # to run again: when everything is present it only checks and returns.
 set -euo pipefail
 

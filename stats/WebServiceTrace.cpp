@@ -51,15 +51,5 @@ void WriteWebServiceTrace(const WString& tracePath, const WebServiceRequest& req
 
 WString CurrentDateText()
 {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    Date date;
-    date.year = now.wYear;
-    date.month = now.wMonth;
-    date.day = now.wDay;
-    date.hour = now.wHour;
-    date.minute = now.wMinute;
-    date.second = now.wSecond;
-    date.millisecond = now.wMilliseconds;
-    return date.Format(L"#Y/#+M/#+D #+h:#+m:#+s");
+    return Date::Now().Format(L"#Y/#+M/#+D #+h:#+m:#+s");
 }
