@@ -2,13 +2,13 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <vector>
 
 #include <windows.h>
 
 #include "app/InstalledProgram.h"
 #include "app/Progress.h"
 #include "app/Registry.h"
-#include "app/SetupPrompts.h"
 #include "app/SetupVersion.h"
 #include "host/RevitDiscovery.h"
 #include "host/WindowsVersion.h"
@@ -26,11 +26,6 @@ const wchar_t* const RunOnceValue = L"tarmesh";
 
 namespace {
 
-void ShowError(const wchar_t* text)
-{
-    MessageBoxW(SetupWindows::window, text, L"Error", MB_ICONERROR);
-}
-
 // The number before the first "." and the one after the last; both 0 when
 // the text has no ".".
 void SplitWindowsVersion(const WString& version, uint32_t& major, uint32_t& minor)
@@ -45,46 +40,83 @@ void SplitWindowsVersion(const WString& version, uint32_t& major, uint32_t& mino
     minor = static_cast<uint32_t>(_wtoi(last + 1));
 }
 
-// Installs the package for every year whose Revit the user has. -1 stops
-// the installation (the user has been told, or the package is empty).
-int32_t InstallForEveryYear(Mem& package, const WString& appData, int32_t& found)
+using Years = std::vector<int32_t>;
+
+Years FoundYears()
 {
-    SetupPrompts prompts;
-    Disk disk;
+    Years years;
     for (int32_t year = FirstInstallationYear; year <= LastInstallationYear; ++year) {
-        if (!IsRevitInstalled(year))
-            continue;
-        ++found;
+        if (IsRevitInstalled(year))
+            years.push_back(year);
+    }
+    return years;
+}
+
+// Looked for before anything changes, so that the user can close Revit
+// while every year still holds what it held, or give up with nothing lost.
+[[nodiscard]] bool NoFileHeld(Mem& package, const Years& years, const WString& appData, InstallPrompts& prompts)
+{
+    for (;;) {
+        bool held = false;
+        for (int32_t year : years)
+            held = held || FindHeldFile(package, year, AddinsFolderOf(appData, year)).length > 0;
+        if (!held)
+            return true;
+        if (!prompts.RetryLockedTarget())
+            return false;
+    }
+}
+
+[[nodiscard]] bool InstallForEveryYear(Mem& package, const Years& years, const WString& appData,
+                                       InstallPrompts& prompts)
+{
+    Disk disk;
+    for (int32_t year : years) {
         const WString addins = AddinsFolderOf(appData, year);
         if (!disk.FolderExists(addins))
             (void)disk.CreateFolder(addins);
-        // Files an earlier version left behind go; locked ones stay.
-        disk.DeleteFolder(addins + L"tarmesh\\", true, true);
         if (ExtractPackageForYear(package, year, addins, prompts) != YearResult::Installed)
-            return -1;
+            return false;
     }
-    return 0;
+    return true;
+}
+
+bool SamePath(const WString& a, const WString& b)
+{
+    return CompareStringOrdinal(a.buffer, a.length, b.buffer, b.length, TRUE) == CSTR_EQUAL;
 }
 
 // A copy that cannot be made, or stops short (a full disk), fails the
 // installation: an uninstall entry must never point at a missing or cut
-// program. Returns the message for the user, empty when the copy is whole.
+// program. The copy is written whole under a temporary name and renamed
+// over the old one, so the program an existing entry names stays whole
+// whatever cuts the run. Returns the message for the user, empty when the
+// copy is in place.
 WString CopySetupProgram(const WString& setupFolder)
 {
     Disk disk;
     if (!disk.CreateFolder(setupFolder))
         return L"Installation ERROR: the folder " + setupFolder + L" cannot be made.";
+    RemoveTemporaryFiles(setupFolder);
     const WString target = setupFolder + L"tarmesh.exe";
+    // Started from the copy itself: it is the program already.
+    if (SamePath(Library::ModulePath(), target))
+        return WString(L"");
+    const WString temporary = target + TemporarySuffix;
     File program;
     File copy;
     if (!program.Open(Library::ModulePath(), false, false))
         return WString(L"Installation ERROR: the setup program cannot be read.");
-    if (!copy.Open(target, true, true))
+    if (!copy.Open(temporary, true, true))
         return L"Installation ERROR: " + target + L" cannot be written.";
     const int32_t length = program.Size();
-    const bool whole = program.CopyTo(copy) == length && std::fflush(copy.stream) == 0 && std::ferror(copy.stream) == 0;
-    if (!whole)
-        return L"Installation ERROR: " + target + L" could not be written completely; is the disk full?";
+    const bool whole = program.CopyTo(copy) == length && copy.Commit();
+    copy.Close();
+    if (!whole || !MoveFileExW(temporary.buffer, target.buffer, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(temporary.buffer);
+        return whole ? L"Installation ERROR: " + target + L" cannot be written."
+                     : L"Installation ERROR: " + target + L" could not be written completely; is the disk full?";
+    }
     return WString(L"");
 }
 
@@ -134,7 +166,7 @@ WString SetupFolderOf(const WString& appData)
     return appData + L"Ostrel\\tarmesh\\";
 }
 
-int32_t InstallAddin()
+InstallResult InstallAddin(InstallPrompts& prompts)
 {
     SendMessageW(SetupWindows::textBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
     AppendProgress(L"Installing...\r\n");
@@ -143,38 +175,41 @@ int32_t InstallAddin()
     const WString appData = disk.AppDataPath();
     if (appData.length == 0) {
         // Relative paths would land wherever the program was started.
-        ShowError(L"Installation ERROR: the application data folder cannot be found.");
-        return -1;
+        prompts.ReportFailure(WString(L"Installation ERROR: the application data folder cannot be found."));
+        return InstallResult::Failed;
     }
     const WString setupFolder = SetupFolderOf(appData);
     Mem package;
     if (!package.ViewBinaryResource(PackageResourceId)) {
-        ShowError(L"Installation ERROR: archive data corrupted.");
-        return -1;
+        prompts.ReportCorrupted();
+        return InstallResult::Failed;
     }
     // Nothing is emptied or written before the whole package has proved
     // sound.
     const PackageProof proof = ProvePackage(package);
     if (proof == PackageProof::Damaged)
-        ShowError(L"Installation ERROR: archive data corrupted.");
+        prompts.ReportCorrupted();
     if (proof != PackageProof::Sound)
-        return -1;
-    int32_t found = 0;
-    if (InstallForEveryYear(package, appData, found) != 0)
-        return -1;
-    if (found == 0) {
-        ShowError(L"tarmesh plugin requires a version of Revit for installation.\nPlease install Revit and try again.");
-        return -1;
+        return InstallResult::Failed;
+    const Years years = FoundYears();
+    if (years.empty()) {
+        prompts.ReportFailure(WString(
+            L"tarmesh plugin requires a version of Revit for installation.\nPlease install Revit and try again."));
+        return InstallResult::NoRevit;
     }
+    if (!NoFileHeld(package, years, appData, prompts))
+        return InstallResult::Busy;
+    if (!InstallForEveryYear(package, years, appData, prompts))
+        return InstallResult::Failed;
     AppendProgress(L"Please wait...\r\n");
     const WString copyFailure = CopySetupProgram(setupFolder);
     if (copyFailure.length > 0) {
-        ShowError(copyFailure.buffer);
-        return -1;
+        prompts.ReportFailure(copyFailure);
+        return InstallResult::Failed;
     }
     WriteUninstallEntry(appData, setupFolder, setupFolder + L"tarmesh.exe");
     CancelLogOnCleanUp();
     SendStatistic(L"install");
     AppendProgress(L"Installation successful.");
-    return 0;
+    return InstallResult::Installed;
 }

@@ -9,10 +9,26 @@
 
 #include "app/InstallationYears.h"
 #include "library/TString.h"
+#include "package/Extraction.h"
 
-// 0 when the installation is complete, -1 when it failed (the user has been
-// told why, except for an empty package).
-int32_t InstallAddin();
+// What the installation tells its user and asks: the setup window answers
+// with message boxes owned by itself.
+class InstallPrompts : public ExtractionPrompts
+{
+public:
+    // A failure that ends the installation, in words for the user.
+    virtual void ReportFailure(const WString& text) = 0;
+};
+
+enum class InstallResult
+{
+    Installed,
+    Failed,   // the user has been told why, except for an empty package
+    Busy,     // another program holds a file of the add-in and the user gave up; nothing changed
+    NoRevit,  // no Revit of the installation years; nothing written
+};
+
+InstallResult InstallAddin(InstallPrompts& prompts);
 
 // The paths both procedures share, below the roaming application-data
 // folder `appData` (with its final "\").

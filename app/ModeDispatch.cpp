@@ -27,8 +27,17 @@ void RunCreateMode()
 
 void RunUninstallMode()
 {
-    if (!UninstallAddin())
+    switch (UninstallAddin()) {
+    case UninstallResult::Removed:
+        break;
+    case UninstallResult::Held:
+        MessageBoxW(nullptr, L"Uninstall failed.\nPlease close Revit and run the uninstall again.", L"Error",
+                    MB_ICONERROR);
+        break;
+    case UninstallResult::Failed:
         MessageBoxW(nullptr, L"Uninstall failed.", L"Error", MB_ICONERROR);
+        break;
+    }
 }
 
 void RunMessageLoop()

@@ -21,6 +21,11 @@ void SetupPrompts::ReportWriteFailed(const WString& target)
     MessageBoxW(SetupWindows::window, text.buffer, L"Error", MB_ICONERROR);
 }
 
+void SetupPrompts::ReportFailure(const WString& text)
+{
+    MessageBoxW(SetupWindows::window, text.buffer, L"Error", MB_ICONERROR);
+}
+
 void SetupPrompts::ReportProgress(const wchar_t* line)
 {
     AppendProgress(line);

@@ -2,6 +2,7 @@
 
 #include "app/InstallProcedure.h"
 #include "app/Progress.h"
+#include "app/SetupPrompts.h"
 #include "library/Library.h"
 #include "library/Mem.h"
 
@@ -70,7 +71,8 @@ void OnInstall()
     SetControlsEnabled(false);
     UpdateWindow(SetupWindows::window);
     Sleep(10);
-    if (InstallAddin() == 0) {
+    SetupPrompts prompts;
+    if (InstallAddin(prompts) == InstallResult::Installed) {
         MessageBoxW(SetupWindows::window, L"Installation successful.", L"Installation complete",
                     MB_ICONINFORMATION);
         return;

@@ -7,6 +7,7 @@
 #include "app/InstallProcedure.h"
 #include "app/Registry.h"
 #include "library/Disk.h"
+#include "package/Extraction.h"
 #include "stats/Statistic.h"
 
 namespace {
@@ -28,10 +29,23 @@ bool RemoveAddinOfYear(Disk& disk, const WString& addins)
     const WString manifest = addins + L"tarmesh.addin";
     if (FileExists(manifest) && !DeleteFileW(manifest.buffer))
         return false;
-    const WString subfolder = addins + L"tarmesh\\";
+    RemoveTemporaryFiles(addins);
+    const WString subfolder = addins + AddinSubfolder;
     if (disk.FolderExists(subfolder) && !disk.DeleteFolder(subfolder, false, false))
         return false;
     return true;
+}
+
+// The files of every year that the removal would delete, looked at before
+// the first one goes.
+bool AnyFileHeld(Disk& disk, const WString& appData)
+{
+    for (int32_t year = FirstInstallationYear; year <= LastInstallationYear; ++year) {
+        const WString addins = AddinsFolderOf(appData, year);
+        if (Disk::IsHeld(addins + L"tarmesh.addin") || disk.FirstHeldFile(addins + AddinSubfolder).length > 0)
+            return true;
+    }
+    return false;
 }
 
 void LeaveLogOnCleanUp(const WString& command)
@@ -50,20 +64,23 @@ WString LogOnCleanUpCommand(const WString& appData)
     return L"cmd.exe /c RD /S /Q \"" + folder.Left(folder.length - 1) + L"\"";
 }
 
-bool UninstallAddin()
+UninstallResult UninstallAddin()
 {
     Disk disk;
     const WString appData = disk.AppDataPath();
     // Without the folder every path would be relative to wherever the
     // program was started.
     if (appData.length == 0)
-        return false;
+        return UninstallResult::Failed;
+    if (AnyFileHeld(disk, appData))
+        return UninstallResult::Held;
     for (int32_t year = FirstInstallationYear; year <= LastInstallationYear; ++year) {
         if (!RemoveAddinOfYear(disk, AddinsFolderOf(appData, year)))
-            return false;
+            return UninstallResult::Failed;
     }
+    RemoveTemporaryFiles(SetupFolderOf(appData));
     RegDeleteKeyW(HKEY_CURRENT_USER, UninstallKey);
     LeaveLogOnCleanUp(LogOnCleanUpCommand(appData));
     SendStatistic(L"uninstall");
-    return true;
+    return UninstallResult::Removed;
 }

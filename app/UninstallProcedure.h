@@ -7,9 +7,17 @@
 
 #include "library/TString.h"
 
-// False when a file or folder of the add-in could not be removed; the
-// uninstall entry then stays, so the user can try again.
-bool UninstallAddin();
+enum class UninstallResult
+{
+    Removed,
+    Held,    // another program (Revit) holds a file of the add-in: nothing was removed
+    Failed,  // a file or folder of the add-in could not be removed; the entry stays
+};
+
+// Every file to remove is looked at first: while Revit holds one, nothing
+// is removed at all. Whenever the result is not Removed the uninstall entry
+// stays, so the user can try again.
+UninstallResult UninstallAddin();
 
 // The RunOnce command: cmd.exe /c RD /S /Q and the quoted setup folder
 // without its final "\".

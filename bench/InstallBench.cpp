@@ -18,6 +18,8 @@
 //   files N              files written in all
 //   pause_ms P           what the installer's 5 ms per progress line adds
 //   proof_ms R           the proof of the whole package alone
+//   check_us C           the look for held files over the installed years,
+//                        as an upgrade does it before touching anything
 //   elapsed_ms E         loading and extraction, inside the process
 //
 // The prompts count instead of showing boxes and do not sleep: the pause is
@@ -75,7 +77,6 @@ bool InstallYear(Mem& package, int32_t year, const WString& addinsRoot, Counting
     Disk disk;
     if (!disk.FolderExists(addins) && !disk.CreateFolder(addins))
         return false;
-    disk.DeleteFolder(addins + L"tarmesh\\", true, true);
     return ExtractPackageForYear(package, year, addins, prompts) == YearResult::Installed;
 }
 
@@ -144,14 +145,26 @@ int Run()
     }
 
     QueryPerformanceCounter(&end);
+    // What an upgrade looks at before it touches anything: every file of
+    // the years just installed.
+    LARGE_INTEGER checkStart, checkEnd;
+    QueryPerformanceCounter(&checkStart);
+    int32_t held = 0;
+    for (int32_t i = 0; i < years; ++i) {
+        const int32_t year = yearsGiven > 0 ? _wtoi(Library::Argument(2 + i).buffer) : defaultYears[i];
+        held += FindHeldFile(package, year, addinsRoot + WString(year) + L"\\").length > 0 ? 1 : 0;
+    }
+    QueryPerformanceCounter(&checkEnd);
     std::printf("files %d\n", prompts.progressLines);
     std::printf("pause_ms %d\n", prompts.progressLines * ProgressPauseMs);
     std::printf("proof_ms %d\n",
                 static_cast<int>((proofEnd.QuadPart - proofStart.QuadPart) * 1000 / frequency.QuadPart));
+    std::printf("check_us %d\n",
+                static_cast<int>((checkEnd.QuadPart - checkStart.QuadPart) * 1000000 / frequency.QuadPart));
     std::printf("elapsed_ms %d\n", static_cast<int>((end.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart));
     if (prompts.corrupted > 0)
         return Fail("the package is damaged");
-    if (prompts.lockedTargets > 0)
+    if (prompts.lockedTargets > 0 || held > 0)
         return Fail("a target could not be opened for writing");
     return complete ? 0 : Fail("the package has no entries, or a folder could not be made");
 }

@@ -292,6 +292,37 @@ bool Disk::DeleteFolder(const WString& path, bool goOnAfterFileFailure, bool kee
     return keepTop || _wrmdir(path.buffer) == 0;
 }
 
+bool Disk::IsHeld(const WString& filePath)
+{
+    if (filePath.length == 0)
+        return false;
+    // Write and delete access together is what replacing or removing the
+    // file needs; a mapped image refuses the one, a file open without
+    // sharing the other.
+    HANDLE file = CreateFileW(filePath.buffer, GENERIC_WRITE | DELETE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return false;
+    }
+    const DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+WString Disk::FirstHeldFile(const WString& folder)
+{
+    if (!EndsWithSeparator(folder) || !FolderExists(folder))
+        return WString(L"");
+    OwnedStringList files;
+    List(&files.items, folder + L"*.*", Recurse | Files, nullptr, nullptr);
+    for (const WString* file : files.items) {
+        if (IsHeld(*file))
+            return *file;
+    }
+    return WString(L"");
+}
+
 bool Disk::DeleteFiles(const WString& folder, bool goOnAfterFileFailure)
 {
     OwnedStringList files;

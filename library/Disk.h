@@ -52,6 +52,16 @@ public:
     // was to go has gone; what went before a failure stays gone.
     bool DeleteFolder(const WString& path, bool goOnAfterFileFailure, bool keepTop);
 
+    // True when another program holds the file so that it can be neither
+    // rewritten nor deleted now: a library that Revit has loaded, a file
+    // open without sharing. Opening it to find out changes nothing in it;
+    // a missing file is not held.
+    [[nodiscard]] static bool IsHeld(const WString& filePath);
+
+    // The first file below the folder, hidden ones too, that IsHeld; the
+    // empty text when there is none (or no folder).
+    [[nodiscard]] WString FirstHeldFile(const WString& folder);
+
     // Lists the entries that match the last part of the pattern, in the
     // platform's enumeration order, a subfolder's content right after the
     // subfolder. With a mask containing "*" entries are full paths; with

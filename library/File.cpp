@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include <io.h>
 #include <share.h>
 
 #include <libdeflate.h>
@@ -62,6 +63,12 @@ void File::Close()
     std::fclose(stream);
     stream = nullptr;
     path.Clear();
+}
+
+bool File::Commit()
+{
+    return stream != nullptr && std::fflush(stream) == 0 && std::ferror(stream) == 0 &&
+           _commit(_fileno(stream)) == 0;
 }
 
 // A stream that cannot report its end counts as empty, so that nothing is

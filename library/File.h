@@ -57,6 +57,10 @@ public:
     // stream is closed first, even when the new open then fails.
     [[nodiscard]] bool Open(const WString& filePath, bool write, bool overwrite);
     void Close();
+    // Everything written so far, on the disk itself and not only in a
+    // cache: what is renamed into place afterwards survives a power cut.
+    // False when a write fell short or the system refused.
+    [[nodiscard]] bool Commit();
 
     [[nodiscard]] int32_t Size();
     [[nodiscard]] int32_t Tell();

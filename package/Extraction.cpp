@@ -1,10 +1,17 @@
 #include "Extraction.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
+
+#include <windows.h>
 
 #include "library/Disk.h"
 #include "library/File.h"
 #include "package/PackageFormat.h"
+
+const wchar_t* const AddinSubfolder = L"tarmesh\\";
+const wchar_t* const TemporarySuffix = L".tarmesh-new";
 
 namespace {
 
@@ -15,6 +22,11 @@ WString FolderPart(const WString& path)
             return path.Left(i + 1);
     }
     return WString(L"");
+}
+
+bool IsTopLevel(const WString& relativePath)
+{
+    return FolderPart(relativePath).length == 0;
 }
 
 // The folders are made only when the first open fails: a folder check (a
@@ -34,33 +46,150 @@ WString FolderPart(const WString& path)
     return true;
 }
 
-// The member is unpacked where it lies in the package into `unpacked`, a
-// buffer the caller keeps from entry to entry: fresh pages for every member
-// cost more than the unpacking itself.
-int32_t ExtractInto(Mem& unpacked, int32_t year, const WString& relativePath, Mem& package,
-                    const WString& addinsFolder, ExtractionPrompts& prompts)
+// The member whose stored size the package is positioned on, unpacked
+// where it lies into `unpacked`, a buffer the caller keeps from entry to
+// entry: fresh pages for every member cost more than the unpacking itself.
+[[nodiscard]] bool Unpack(Mem& package, Mem& unpacked, ExtractionPrompts& prompts)
 {
     unpacked.Clear();
     int32_t storedSize = 0;
     if (!ReadStoredSize(package, storedSize) || package.GunzipNext(storedSize, unpacked) == 0) {
         prompts.ReportCorrupted();
-        return -1;
+        return false;
     }
-    const WString target = addinsFolder + relativePath;
+    return true;
+}
+
+// A full disk must not leave a cut file that counts as installed; `shownAs`
+// is the name the user is told about. With `commit` the file is on the disk
+// itself before it is renamed into place.
+[[nodiscard]] bool WriteTarget(const WString& target, Mem& unpacked, bool commit, const WString& shownAs,
+                               ExtractionPrompts& prompts)
+{
     File file;
     if (!OpenTarget(file, target, prompts))
-        return -1;
+        return false;
     unpacked.Seek(0);
     file.WriteMem(unpacked);
-    // A full disk must not leave a cut file that counts as installed.
-    const bool written = unpacked.position == unpacked.size && std::fflush(file.stream) == 0;
+    const bool written =
+        unpacked.position == unpacked.size && (commit ? file.Commit() : std::fflush(file.stream) == 0);
     file.Close();
-    if (!written) {
-        prompts.ReportWriteFailed(target);
-        return -1;
-    }
+    if (!written)
+        prompts.ReportWriteFailed(shownAs);
+    return written;
+}
+
+void ReportWritten(int32_t year, const WString& relativePath, ExtractionPrompts& prompts)
+{
     prompts.ReportProgress((WString(year) + L"\\" + relativePath + L"...\r\n").buffer);
+}
+
+int32_t ExtractInto(Mem& unpacked, int32_t year, const WString& relativePath, Mem& package,
+                    const WString& addinsFolder, ExtractionPrompts& prompts)
+{
+    if (!Unpack(package, unpacked, prompts))
+        return -1;
+    const WString target = addinsFolder + relativePath;
+    if (!WriteTarget(target, unpacked, false, target, prompts))
+        return -1;
+    ReportWritten(year, relativePath, prompts);
     return 0;
+}
+
+// A top-level entry of the year, found by its stored size's position.
+struct Manifest
+{
+    WString relativePath;
+    int32_t storedSizeAt = 0;
+};
+
+bool SameFileName(const WString& a, const WString& b)
+{
+    return CompareStringOrdinal(a.buffer, a.length, b.buffer, b.length, TRUE) == CSTR_EQUAL;
+}
+
+// The year's top-level entries in package order; one of the year replaces
+// the common one of the same name, as it would on disk.
+[[nodiscard]] bool FindManifests(Mem& package, int32_t count, int32_t year, std::vector<Manifest>& manifests)
+{
+    for (int32_t i = 0; i < count; ++i) {
+        WString name;
+        if (!ReadEntryName(package, name))
+            return false;
+        const int32_t version = EntryVersion(name);
+        const WString relativePath = EntryTarget(name);
+        if ((version == 0 || version == year) && IsTopLevel(relativePath)) {
+            const Manifest found{relativePath, package.position};
+            auto same = std::find_if(manifests.begin(), manifests.end(),
+                                     [&](const Manifest& m) { return SameFileName(m.relativePath, relativePath); });
+            if (same != manifests.end())
+                *same = found;
+            else
+                manifests.push_back(found);
+        }
+        if (!SkipMember(package))
+            return false;
+    }
+    return true;
+}
+
+// Gone already is as good as removed.
+[[nodiscard]] bool RemoveManifest(const WString& path, ExtractionPrompts& prompts)
+{
+    while (!DeleteFileW(path.buffer)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return true;
+        if (!prompts.RetryLockedTarget())
+            return false;
+    }
+    return true;
+}
+
+// Written whole under the temporary name, then renamed over: Revit finds
+// the old manifest, none, or the new one, never a cut one.
+[[nodiscard]] bool WriteManifest(Mem& unpacked, int32_t year, const Manifest& manifest, Mem& package,
+                                 const WString& addinsFolder, ExtractionPrompts& prompts)
+{
+    package.Seek(manifest.storedSizeAt);
+    if (!Unpack(package, unpacked, prompts))
+        return false;
+    const WString target = addinsFolder + manifest.relativePath;
+    const WString temporary = target + TemporarySuffix;
+    if (!WriteTarget(temporary, unpacked, true, target, prompts))
+        return false;
+    while (!MoveFileExW(temporary.buffer, target.buffer, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (!prompts.RetryLockedTarget()) {
+            DeleteFileW(temporary.buffer);
+            return false;
+        }
+    }
+    ReportWritten(year, manifest.relativePath, prompts);
+    return true;
+}
+
+// Every entry below a folder, common ones and the year's, in package order.
+[[nodiscard]] bool ExtractAddinFiles(Mem& package, int32_t count, int32_t year, const WString& addinsFolder,
+                                     ExtractionPrompts& prompts)
+{
+    Mem unpacked;
+    for (int32_t i = 0; i < count; ++i) {
+        WString name;
+        if (!ReadEntryName(package, name)) {
+            prompts.ReportCorrupted();
+            return false;
+        }
+        const int32_t version = EntryVersion(name);
+        const WString relativePath = EntryTarget(name);
+        if ((version == 0 || version == year) && !IsTopLevel(relativePath)) {
+            if (ExtractInto(unpacked, year, relativePath, package, addinsFolder, prompts) != 0)
+                return false;
+        } else if (!SkipMember(package)) {
+            prompts.ReportCorrupted();
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -95,21 +224,54 @@ YearResult ExtractPackageForYear(Mem& package, int32_t year, const WString& addi
     const int32_t count = ReadEntryCount(package);
     if (count <= 0)
         return YearResult::NoEntries;
+    std::vector<Manifest> manifests;
+    if (!FindManifests(package, count, year, manifests)) {
+        prompts.ReportCorrupted();
+        return YearResult::Stopped;
+    }
+    for (const Manifest& manifest : manifests) {
+        if (!RemoveManifest(addinsFolder + manifest.relativePath, prompts))
+            return YearResult::Stopped;
+    }
+    RemoveTemporaryFiles(addinsFolder);
+    // Files an earlier version left behind go; one that cannot go stays,
+    // and the year's new manifest names only files of this version.
+    Disk disk;
+    if (disk.FolderExists(addinsFolder + AddinSubfolder))
+        (void)disk.DeleteFolder(addinsFolder + AddinSubfolder, true, true);
+    (void)ReadEntryCount(package);
+    if (!ExtractAddinFiles(package, count, year, addinsFolder, prompts))
+        return YearResult::Stopped;
+    const int32_t end = package.position;
     Mem unpacked;
-    for (int32_t i = 0; i < count; ++i) {
-        WString name;
-        if (!ReadEntryName(package, name)) {
-            prompts.ReportCorrupted();
+    for (const Manifest& manifest : manifests) {
+        if (!WriteManifest(unpacked, year, manifest, package, addinsFolder, prompts))
             return YearResult::Stopped;
-        }
-        const int32_t version = EntryVersion(name);
-        if (version == 0 || version == year) {
-            if (ExtractInto(unpacked, year, EntryTarget(name), package, addinsFolder, prompts) != 0)
-                return YearResult::Stopped;
-        } else if (!SkipMember(package)) {
-            prompts.ReportCorrupted();
-            return YearResult::Stopped;
+    }
+    package.Seek(end);
+    return YearResult::Installed;
+}
+
+WString FindHeldFile(Mem& package, int32_t year, const WString& addinsFolder)
+{
+    const int32_t count = ReadEntryCount(package);
+    std::vector<Manifest> manifests;
+    if (count > 0 && FindManifests(package, count, year, manifests)) {
+        for (const Manifest& manifest : manifests) {
+            const WString path = addinsFolder + manifest.relativePath;
+            if (Disk::IsHeld(path))
+                return path;
         }
     }
-    return YearResult::Installed;
+    Disk disk;
+    return disk.FirstHeldFile(addinsFolder + AddinSubfolder);
+}
+
+void RemoveTemporaryFiles(const WString& folder)
+{
+    Disk disk;
+    OwnedStringList leftovers;
+    disk.List(&leftovers.items, folder + L"*" + TemporarySuffix, Disk::Files, nullptr, nullptr);
+    for (const WString* leftover : leftovers.items)
+        DeleteFileW(leftover->buffer);
 }

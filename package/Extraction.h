@@ -54,8 +54,34 @@ enum class YearResult
     Stopped,    // the user gave up, or the package is damaged (already reported)
 };
 
-// Walks the whole package and extracts every entry for every Revit version
-// (version folder 0000) and for `year`, in package order, so an entry of
-// the year replaces a common one with the same path.
+// The add-in subfolder of an Addins folder ("tarmesh\"), emptied before the
+// add-in's files are written into it.
+extern const wchar_t* const AddinSubfolder;
+
+// Appended to a file's name while it is written, before it is renamed over
+// the file it replaces. Revit reads only "*.addin", so a manifest under
+// this name is never loaded half written.
+extern const wchar_t* const TemporarySuffix;
+
+// Installs the year from a package that has proved sound, with the
+// manifest as the year's commit point: the year's manifest is removed
+// first, the add-in subfolder emptied, every entry below a folder extracted
+// (common ones and the year's, in package order, so an entry of the year
+// replaces a common one with the same path), and the manifest written last,
+// whole under a temporary name and renamed over. The manifest is the
+// package's top-level entries of the year; the year's own one replaces the
+// common one. A failure or a cut in between leaves the year without a
+// manifest, which Revit does not load, rather than a mix of two versions.
 [[nodiscard]] YearResult ExtractPackageForYear(Mem& package, int32_t year, const WString& addinsFolder,
                                                ExtractionPrompts& prompts);
+
+// The first existing file of the year that installing it would replace or
+// delete (its manifest and everything below the add-in subfolder) and that
+// another program holds; the empty text when none is held. Looked for
+// before anything is touched, so that the user can close Revit while every
+// year is still as it was.
+[[nodiscard]] WString FindHeldFile(Mem& package, int32_t year, const WString& addinsFolder);
+
+// Removes what a cut installation left under temporary names in the
+// folder (its files only, not below).
+void RemoveTemporaryFiles(const WString& folder);

@@ -120,23 +120,80 @@ std::wstring LocalDate()
     return text;
 }
 
-// The progress lines of one year, in the order of the built package.
+// The progress lines of one year: the add-in's files in the order of the
+// built package, then the manifest (the year's own, else the common one).
 std::wstring ProgressFor(int year, const wchar_t* packagePath = TARMESH_PACKAGE_FILE_PATH)
 {
     Mem package;
     EXPECT_TRUE(package.LoadFile(packagePath));
-    std::wstring lines;
+    std::wstring files;
+    std::wstring manifest;
     const int32_t count = ReadEntryCount(package);
     for (int32_t i = 0; i < count; ++i) {
         WString name;
         EXPECT_TRUE(ReadEntryName(package, name));
         EXPECT_TRUE(SkipMember(package));
         const int32_t version = EntryVersion(name);
-        if (version == 0 || version == year)
-            lines += std::to_wstring(year) + L"\\" + EntryTarget(name).buffer + L"...\r\n";
+        const std::wstring target = EntryTarget(name).buffer;
+        const std::wstring line = std::to_wstring(year) + L"\\" + target + L"...\r\n";
+        if (version != 0 && version != year)
+            continue;
+        if (target.find(L'\\') == std::wstring::npos)
+            manifest = line;
+        else
+            files += line;
     }
-    return lines;
+    return files + manifest;
 }
+
+// Holds a library of the add-in the way a running Revit does, from another
+// process, until destroyed.
+class RevitHolding
+{
+public:
+    explicit RevitHolding(const std::wstring& library)
+    {
+        if (!CopyFileW(SiblingPath(L"revit-stand-in.exe").c_str(), library.c_str(), FALSE))
+            return;
+        std::wstring line = L"\"" + SiblingPath(L"revit-stand-in.exe") + L"\" \"" + library + L"\"";
+        // No handle of the test's own, so a run that ends the test early
+        // does not keep ctest waiting on its output.
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+            return;
+        for (int tries = 0; tries < 200 && !held; ++tries) {
+            HANDLE file = CreateFileW(library.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+            held = file == INVALID_HANDLE_VALUE;
+            if (!held) {
+                CloseHandle(file);
+                Sleep(50);
+            }
+        }
+    }
+    RevitHolding(const RevitHolding&) = delete;
+    RevitHolding& operator=(const RevitHolding&) = delete;
+    virtual ~RevitHolding() { Release(); }
+
+    // Revit closes.
+    void Release()
+    {
+        if (process.hProcess == nullptr)
+            return;
+        TerminateProcess(process.hProcess, 0);
+        WaitForSingleObject(process.hProcess, 30000);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+        process = {};
+    }
+
+    bool held = false;
+
+private:
+    PROCESS_INFORMATION process = {};
+};
 
 std::wstring RegistryText(HKEY root, const wchar_t* key, const wchar_t* name, DWORD* type = nullptr)
 {
@@ -217,6 +274,16 @@ protected:
         return appData + L"Autodesk\\Revit\\Addins\\" + std::to_wstring(year) + L"\\";
     }
     std::wstring SetupFolder() const { return appData + L"Ostrel\\tarmesh\\"; }
+
+    // Every file of the add-in's years and of the setup folder. (Not all of
+    // the roaming folder: Wine links a folder in it to the whole home.)
+    Files Installation() const
+    {
+        Files files = FilesBelow(appData + L"Autodesk\\");
+        for (const auto& [path, content] : FilesBelow(SetupFolder()))
+            files[L"setup\\" + path] = content;
+        return files;
+    }
 
     // Ticks the box, presses Install and answers the box that ends it.
     ShownBox PressInstall(SetupDriver& setup, const wchar_t* caption, int answer = IDOK,
@@ -407,38 +474,52 @@ TEST_F(Installer, WithoutRevitNothingIsWrittenAndInstallCanBePressedAgain)
     EXPECT_TRUE(KeyExists(UninstallKey));
 }
 
-TEST_F(Installer, AFileHeldByRevitAsksRetryOrCancel)
+// An upgrade used to empty and rewrite every year before it met the file
+// Revit held, leaving a manifest over a mix of two versions at the prompt.
+TEST_F(Installer, AnUpgradeWhileRevitHoldsTheAddinAsksBeforeTouchingAnything)
 {
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2016");
     AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2017");
-    const std::wstring held = Addins(2017) + L"tarmesh\\x64\\README.txt";
-    for (const wchar_t* folder : {L"Autodesk", L"Autodesk\\Revit", L"Autodesk\\Revit\\Addins"})
-        CreateDirectoryW((appData + folder).c_str(), nullptr);
-    CreateDirectoryW(Addins(2017).c_str(), nullptr);
-    CreateDirectoryW((Addins(2017) + L"tarmesh").c_str(), nullptr);
-    CreateDirectoryW((Addins(2017) + L"tarmesh\\x64").c_str(), nullptr);
-    ASSERT_TRUE(WriteWhole(held, "loaded by Revit"));
-    HANDLE revit = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(revit, INVALID_HANDLE_VALUE);
+    {
+        SetupDriver setup;
+        ASSERT_TRUE(setup.Start(SetupProgram));
+        ASSERT_TRUE(PressInstall(setup, L"Installation complete").found);
+    }
+    // The earlier version: other manifests, a library of its own, another
+    // program in the setup folder and another version in the entry.
+    for (int year : {2016, 2017})
+        ASSERT_TRUE(WriteWhole(Addins(year) + L"tarmesh.addin", "earlier manifest"));
+    const std::wstring copy = SetupFolder() + L"tarmesh.exe";
+    ASSERT_TRUE(WriteWhole(copy, "earlier setup program"));
+    SetText(UninstallKey, L"DisplayVersion", L"0.9.0");
+    RevitHolding revit(Addins(2017) + L"tarmesh\\x64\\tarmesh.dll");
+    ASSERT_TRUE(revit.held);
+    const Files earlier = Installation();
 
     SetupDriver setup;
     ASSERT_TRUE(setup.Start(SetupProgram));
-    const ShownBox asked = PressInstall(setup, L"Error", IDCANCEL);
+    Files atPrompt;
+    const ShownBox asked = PressInstall(setup, L"Error", IDCANCEL, [&] { atPrompt = Installation(); });
     ASSERT_TRUE(asked.found);
     EXPECT_EQ(asked.text, L"Please close Revit before installing the tarmesh plugin.");
     EXPECT_TRUE(asked.hasRetry && asked.hasCancel);
+    EXPECT_EQ(asked.owner, setup.window);
     EXPECT_TRUE(Eventually([&] { return setup.IsEnabled(Install); }));
-    EXPECT_TRUE(Exists(Addins(2017) + L"tarmesh\\help\\index.html")) << "files before the held one stay";
-    EXPECT_FALSE(KeyExists(UninstallKey));
+    EXPECT_TRUE(atPrompt == earlier) << "a year changed before the question";
+    EXPECT_TRUE(Installation() == earlier) << "Cancel left a change";
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, UninstallKey, L"DisplayVersion"), L"0.9.0");
 
     // Revit closes while the question is open; Retry goes on.
-    auto retried = std::async(std::launch::async, [&] {
-        return AnswerMessageBox(L"Error", IDRETRY, 60000, [&] { CloseHandle(revit); });
-    });
+    auto retried = std::async(std::launch::async,
+                              [&] { return AnswerMessageBox(L"Error", IDRETRY, 60000, [&] { revit.Release(); }); });
     auto done = std::async(std::launch::async, [] { return AnswerMessageBox(L"Installation complete", IDOK, 60000); });
     setup.Click(Install);
     EXPECT_TRUE(retried.get().found);
     EXPECT_TRUE(done.get().found);
+    ExpectInstalledFor(2016);
     ExpectInstalledFor(2017);
+    EXPECT_EQ(ReadWhole(copy), ReadWhole(SetupProgram));
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, UninstallKey, L"DisplayVersion"), L"1.0.0");
 }
 
 TEST_F(Installer, CheckBoxTogglesInstallAndTheTextBoxNeverKeepsTheFocus)
@@ -469,50 +550,53 @@ TEST_F(Installer, UninstallStopsAtHeldFilesAndSucceedsWithNothingInstalled)
               L"cmd.exe /c RD /S /Q \"" + appData + L"Ostrel\\tarmesh\"");
     RegDeleteKeyValueW(HKEY_CURRENT_USER, RunOnceKey, L"tarmesh");
 
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2016");
     AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2017");
     {
         SetupDriver setup;
         ASSERT_TRUE(setup.Start(SetupProgram));
         ASSERT_TRUE(PressInstall(setup, L"Installation complete").found);
     }
-    const std::wstring held = Addins(2017) + L"tarmesh\\x64\\README.txt";
-    HANDLE revit = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(revit, INVALID_HANDLE_VALUE);
-    auto failed = std::async(std::launch::async, [] { return AnswerMessageBox(L"Error", IDOK, 60000); });
-    run = UninstallThroughEntry();
-    ShownBox box = failed.get();
-    CloseHandle(revit);
-    ASSERT_TRUE(box.found);
-    EXPECT_EQ(box.text, L"Uninstall failed.");
-    EXPECT_EQ(box.owner, nullptr);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_FALSE(Exists(Addins(2017) + L"tarmesh.addin")) << "the manifest goes first";
-    EXPECT_TRUE(KeyExists(UninstallKey));
-    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, RunOnceKey, L"tarmesh"), L"<missing>");
-
-    // A manifest held open stops it at once too, before its add-in folder.
-    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2016");
+    // Nothing at all goes while Revit holds the 2017 library, and a cut
+    // install's leftover waits with the rest.
+    ASSERT_TRUE(WriteWhole(Addins(2016) + L"tarmesh.addin.tarmesh-new", "left by a cut install"));
+    const std::wstring heldMessage = L"Uninstall failed.\nPlease close Revit and run the uninstall again.";
     {
-        SetupDriver setup;
-        ASSERT_TRUE(setup.Start(SetupProgram));
-        ASSERT_TRUE(PressInstall(setup, L"Installation complete").found);
+        RevitHolding revit(Addins(2017) + L"tarmesh\\x64\\tarmesh.dll");
+        ASSERT_TRUE(revit.held);
+        const Files before = Installation();
+        auto failed = std::async(std::launch::async, [] { return AnswerMessageBox(L"Error", IDOK, 60000); });
+        run = UninstallThroughEntry();
+        const ShownBox box = failed.get();
+        ASSERT_TRUE(box.found);
+        EXPECT_EQ(box.text, heldMessage);
+        EXPECT_EQ(box.owner, nullptr);
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_TRUE(Installation() == before) << "a file was removed";
+        EXPECT_TRUE(KeyExists(UninstallKey));
+        EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, RunOnceKey, L"tarmesh"), L"<missing>");
     }
+
+    // A manifest open without sharing stops it the same way.
     HANDLE manifest = CreateFileW((Addins(2016) + L"tarmesh.addin").c_str(), GENERIC_READ, 0, nullptr,
                                   OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(manifest, INVALID_HANDLE_VALUE);
-    failed = std::async(std::launch::async, [] { return AnswerMessageBox(L"Error", IDOK, 60000); });
+    auto failed = std::async(std::launch::async, [] { return AnswerMessageBox(L"Error", IDOK, 60000); });
     run = UninstallThroughEntry();
-    EXPECT_EQ(failed.get().text, L"Uninstall failed.");
+    EXPECT_EQ(failed.get().text, heldMessage);
     CloseHandle(manifest);
     EXPECT_TRUE(Exists(Addins(2016) + L"tarmesh"));
-    EXPECT_TRUE(Exists(Addins(2017) + L"tarmesh.addin")) << "later years are not touched";
+    EXPECT_TRUE(Exists(Addins(2017) + L"tarmesh.addin"));
     EXPECT_TRUE(KeyExists(UninstallKey));
 
     // Revit closed: the uninstall can be run again.
     run = UninstallThroughEntry();
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_FALSE(Exists(Addins(2017) + L"tarmesh"));
-    EXPECT_FALSE(Exists(Addins(2016) + L"tarmesh"));
+    for (int year : {2016, 2017}) {
+        EXPECT_FALSE(Exists(Addins(year) + L"tarmesh")) << year;
+        EXPECT_FALSE(Exists(Addins(year) + L"tarmesh.addin")) << year;
+    }
+    EXPECT_FALSE(Exists(Addins(2016) + L"tarmesh.addin.tarmesh-new"));
     EXPECT_FALSE(KeyExists(UninstallKey));
 }
 

@@ -88,14 +88,14 @@ TEST_F(Extraction, YearEntriesReplaceCommonOnesAndOtherYearsAreSkipped)
     EXPECT_EQ(Installed(L"tarmesh.addin"), "2017 manifest");
     EXPECT_EQ(Installed(L"tarmesh\\x64\\lib.dll"), std::string(70000, 'L'));
     EXPECT_FALSE(Exists(L"tarmesh\\old.txt"));
-    EXPECT_EQ(prompts.progress,
-              L"2017\\tarmesh.addin...\r\n2017\\tarmesh\\x64\\lib.dll...\r\n2017\\tarmesh.addin...\r\n");
+    // The manifest comes last, once: the year's, not the common one.
+    EXPECT_EQ(prompts.progress, L"2017\\tarmesh\\x64\\lib.dll...\r\n2017\\tarmesh.addin...\r\n");
 
     // For 2016 only the common entries, and the progress names 2016.
     prompts.progress.clear();
     ASSERT_EQ(Install(bytes, 2016), YearResult::Installed);
     EXPECT_EQ(Installed(L"tarmesh.addin"), "common manifest");
-    EXPECT_EQ(prompts.progress, L"2016\\tarmesh.addin...\r\n2016\\tarmesh\\x64\\lib.dll...\r\n");
+    EXPECT_EQ(prompts.progress, L"2016\\tarmesh\\x64\\lib.dll...\r\n2016\\tarmesh.addin...\r\n");
     EXPECT_EQ(prompts.corrupted, 0);
 }
 
@@ -106,23 +106,28 @@ TEST_F(Extraction, AnEmptyPackageInstallsNothing)
     EXPECT_EQ(prompts.corrupted, 0);
 }
 
-TEST_F(Extraction, ADamagedMemberLeavesTheInstalledFileAsItWas)
+// The installer proves the package before it calls this; a damaged member
+// met here anyway must still not leave a manifest over a mixed folder.
+TEST_F(Extraction, ADamagedMemberLeavesTheYearWithoutAManifest)
 {
-    WriteTree(folder.Path() + L"Addins\\2017\\", {{L"tarmesh.addin", "installed before"}});
     std::string damaged = GzipMember(std::string(5000, 'd'));
     damaged[12] = char(0xFF);
     damaged[13] = char(0xFF);
     const std::string empty = "\x1F\x8B\x08\x00\x00\x00\x00\x00\x00\xFF\x03\x00" + std::string(8, '\0');
     for (const std::string& member : {damaged, empty, std::string("short")}) {
+        SCOPED_TRACE(member.size());
+        DeleteFileW((folder.Path() + L"Addins\\2017\\tarmesh\\a.txt").c_str());
+        WriteTree(folder.Path() + L"Addins\\2017\\", {{L"tarmesh.addin", "installed before"}});
         prompts.corrupted = 0;
-        const std::string bytes = Package({Record(L"0000\\a.txt", GzipMember("first")),
-                                           Record(L"0000\\tarmesh.addin", member),
-                                           Record(L"0000\\z.txt", GzipMember("never"))});
+        const std::string bytes = Package({Record(L"0000\\tarmesh\\a.txt", GzipMember("first")),
+                                           Record(L"0000\\tarmesh\\lib.dll", member),
+                                           Record(L"0000\\tarmesh.addin", GzipMember("new manifest"))});
         EXPECT_EQ(Install(bytes, 2017), YearResult::Stopped);
         EXPECT_EQ(prompts.corrupted, 1);
-        EXPECT_EQ(Installed(L"a.txt"), "first");
-        EXPECT_EQ(Installed(L"tarmesh.addin"), "installed before");
-        EXPECT_FALSE(Exists(L"z.txt"));
+        // A member too short to be one is found before anything changes;
+        // damage inside one, once the year has lost its manifest.
+        const bool untouched = Installed(L"tarmesh.addin") == "installed before" && !Exists(L"tarmesh\\a.txt");
+        EXPECT_TRUE(untouched || !Exists(L"tarmesh.addin"));
     }
 }
 
@@ -145,12 +150,12 @@ TEST_F(Extraction, NamesReachingOutsideTheAddinsFolderStopTheWalk)
     EXPECT_EQ(GetFileAttributesW((folder.Path() + L"escaped.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 
     // A count larger than the records present, and a stored size running
-    // past the end, are damage too; what came before stays installed.
+    // past the end, are damage too, found before anything is written.
     prompts.corrupted = 0;
     EXPECT_EQ(Install(Package({Record(L"0000\\a.txt", GzipMember("first"))}, 2), 2017), YearResult::Stopped);
     EXPECT_EQ(Install(Package({Record(L"2016\\b.txt", GzipMember("b")).substr(0, 30)}), 2017), YearResult::Stopped);
     EXPECT_EQ(prompts.corrupted, 2);
-    EXPECT_EQ(Installed(L"a.txt"), "first");
+    EXPECT_FALSE(Exists(L"a.txt"));
 }
 
 TEST_F(Extraction, ALockedTargetIsRetriedUntilTheUserGivesUp)
@@ -167,7 +172,7 @@ TEST_F(Extraction, ALockedTargetIsRetriedUntilTheUserGivesUp)
     prompts.retry = [this] { return prompts.questions < 3; };
     EXPECT_EQ(Install(bytes, 2017), YearResult::Stopped);
     EXPECT_EQ(prompts.questions, 3);
-    EXPECT_EQ(Installed(L"a.txt"), "first");
+    EXPECT_FALSE(Exists(L"a.txt")) << "top-level files, the manifest among them, come last";
     EXPECT_FALSE(Exists(L"z.txt"));
     EXPECT_EQ(prompts.corrupted, 0);
 
@@ -181,6 +186,7 @@ TEST_F(Extraction, ALockedTargetIsRetriedUntilTheUserGivesUp)
     EXPECT_EQ(Install(bytes, 2017), YearResult::Installed);
     EXPECT_EQ(prompts.questions, 1);
     EXPECT_EQ(ReadWhole(locked), "new library");
+    EXPECT_EQ(Installed(L"a.txt"), "first");
     EXPECT_EQ(Installed(L"z.txt"), "last");
     if (holder != INVALID_HANDLE_VALUE)
         CloseHandle(holder);
@@ -200,13 +206,13 @@ TEST(ExtractionOnAFullDisk, ACutFileIsReportedAndStopsTheInstallation)
     }
     const std::wstring addins = std::wstring(folder, folder + std::strlen(folder)) + L"Addins\\2017\\";
     Mem package;
-    LoadPackage(package, LittleEndian32(2) + Record(L"0000\\small.txt", GzipMember("fits")) +
+    LoadPackage(package, LittleEndian32(2) + Record(L"0000\\tarmesh\\small.txt", GzipMember("fits")) +
                              Record(L"0000\\tarmesh\\big.dll", GzipMember(noise)));
     RecordedPrompts prompts;
     EXPECT_EQ(ExtractPackageForYear(package, 2017, addins.c_str(), prompts), YearResult::Stopped);
     EXPECT_EQ(prompts.failedWrites, addins + L"tarmesh\\big.dll");
     EXPECT_EQ(prompts.corrupted, 0);
-    EXPECT_EQ(prompts.progress, L"2017\\small.txt...\r\n") << "the cut file is not reported as installed";
+    EXPECT_EQ(prompts.progress, L"2017\\tarmesh\\small.txt...\r\n") << "the cut file is not reported as installed";
 }
 
 TEST_F(Extraction, AFileWhereTheAddinFolderBelongsIsAskedAboutAndLeftAlone)

@@ -449,14 +449,11 @@ int wmain(int argc, wchar_t** argv)
         package.Write(bytes.data(), int32_t(bytes.size()));
         AutoAnswers answers;
         const ULONGLONG started = GetTickCount64();
-        // As the install procedure does it: the proof, then the year's
-        // subfolder emptied and the entries extracted.
+        // As the install procedure does it: the proof, then the year.
         const PackageProof proof = ProvePackage(package);
         YearResult result = YearResult::Stopped;
-        if (proof == PackageProof::Sound) {
-            disk.DeleteFolder((addins + L"tarmesh\\").c_str(), true, true);
+        if (proof == PackageProof::Sound)
             result = ExtractPackageForYear(package, Year, addins.c_str(), answers);
-        }
         const ULONGLONG took = GetTickCount64() - started;
         slowest = took > slowest ? took : slowest;
 
