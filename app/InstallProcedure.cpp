@@ -9,6 +9,8 @@
 #include "app/InstalledProgram.h"
 #include "app/Progress.h"
 #include "app/Registry.h"
+#include "app/SetupLog.h"
+#include "app/SetupMutex.h"
 #include "app/SetupVersion.h"
 #include "host/RevitDiscovery.h"
 #include "host/WindowsVersion.h"
@@ -46,8 +48,10 @@ Years FoundYears()
 {
     Years years;
     for (int32_t year = FirstInstallationYear; year <= LastInstallationYear; ++year) {
-        if (IsRevitInstalled(year))
+        if (IsRevitInstalled(year)) {
             years.push_back(year);
+            SetupLog::Line(L"Revit " + WString(year) + L" found");
+        }
     }
     return years;
 }
@@ -57,11 +61,14 @@ Years FoundYears()
 [[nodiscard]] bool NoFileHeld(Mem& package, const Years& years, const WString& appData, InstallPrompts& prompts)
 {
     for (;;) {
-        bool held = false;
-        for (int32_t year : years)
-            held = held || FindHeldFile(package, year, AddinsFolderOf(appData, year)).length > 0;
-        if (!held)
+        WString held;
+        for (int32_t year : years) {
+            if (held.length == 0)
+                held = FindHeldFile(package, year, AddinsFolderOf(appData, year));
+        }
+        if (held.length == 0)
             return true;
+        SetupLog::Failure(L"held by another program: " + held, GetLastError());
         if (!prompts.RetryLockedTarget())
             return false;
     }
@@ -136,6 +143,8 @@ void WriteUninstallEntry(const WString& appData, const WString& setupFolder, con
     SetRegistryNumber(key, L"NoRepair", 1);
     SetRegistryString(key, L"Publisher", WString(L"Ostrel SAS"));
     SetRegistryString(key, L"UninstallString", L"\"" + programCopy + L"\" /uninstall");
+    // What deployment tools and package managers run to remove it unattended.
+    SetRegistryString(key, L"QuietUninstallString", L"\"" + programCopy + L"\" /uninstall /quiet");
     SetRegistryString(key, L"Version", version);
     SetRegistryNumber(key, L"VersionMajor", major);
     SetRegistryNumber(key, L"VersionMinor", minor);
@@ -197,6 +206,11 @@ InstallResult InstallAddin(InstallPrompts& prompts)
             L"tarmesh plugin requires a version of Revit for installation.\nPlease install Revit and try again."));
         return InstallResult::NoRevit;
     }
+    SetupMutex oneSetup;
+    if (!oneSetup.Acquire()) {
+        prompts.ReportFailure(WString(L"Another tarmesh setup is running. Please let it finish, then try again."));
+        return InstallResult::Busy;
+    }
     if (!NoFileHeld(package, years, appData, prompts))
         return InstallResult::Busy;
     if (!InstallForEveryYear(package, years, appData, prompts))
@@ -207,6 +221,7 @@ InstallResult InstallAddin(InstallPrompts& prompts)
         prompts.ReportFailure(copyFailure);
         return InstallResult::Failed;
     }
+    SetupLog::Line(L"written " + setupFolder + L"tarmesh.exe");
     WriteUninstallEntry(appData, setupFolder, setupFolder + L"tarmesh.exe");
     CancelLogOnCleanUp();
     SendStatistic(L"install");

@@ -3,12 +3,12 @@
 #include "app/ModeDispatch.h"
 #include "library/Library.h"
 
-// The exit code is 0 whatever happened: the user learns of failures only
-// from the message boxes of each mode.
+// The interactive modes end with 0 whatever happened: their user learns of
+// failures from message boxes. The unattended ones tell by the exit code.
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 {
     Library::Start(instance);
-    RunMode(SelectMode(), instance, showCommand);
+    const int exitCode = RunMode(SelectMode(), instance, showCommand);
     Library::Stop();
-    return 0;
+    return exitCode;
 }

@@ -6,6 +6,8 @@
 
 #include "app/InstallProcedure.h"
 #include "app/Registry.h"
+#include "app/SetupLog.h"
+#include "app/SetupMutex.h"
 #include "library/Disk.h"
 #include "package/Extraction.h"
 #include "stats/Statistic.h"
@@ -27,12 +29,22 @@ bool RemoveAddinOfYear(Disk& disk, const WString& addins)
     if (!disk.FolderExists(addins))
         return true;
     const WString manifest = addins + L"tarmesh.addin";
-    if (FileExists(manifest) && !DeleteFileW(manifest.buffer))
-        return false;
+    if (FileExists(manifest)) {
+        if (!DeleteFileW(manifest.buffer)) {
+            SetupLog::Failure(L"cannot remove " + manifest, GetLastError());
+            return false;
+        }
+        SetupLog::Line(L"removed " + manifest);
+    }
     RemoveTemporaryFiles(addins);
     const WString subfolder = addins + AddinSubfolder;
-    if (disk.FolderExists(subfolder) && !disk.DeleteFolder(subfolder, false, false))
-        return false;
+    if (disk.FolderExists(subfolder)) {
+        if (!disk.DeleteFolder(subfolder, false, false)) {
+            SetupLog::Failure(L"cannot remove everything in " + subfolder, GetLastError());
+            return false;
+        }
+        SetupLog::Line(L"removed " + subfolder);
+    }
     return true;
 }
 
@@ -42,8 +54,13 @@ bool AnyFileHeld(Disk& disk, const WString& appData)
 {
     for (int32_t year = FirstInstallationYear; year <= LastInstallationYear; ++year) {
         const WString addins = AddinsFolderOf(appData, year);
-        if (Disk::IsHeld(addins + L"tarmesh.addin") || disk.FirstHeldFile(addins + AddinSubfolder).length > 0)
+        WString held = addins + L"tarmesh.addin";
+        if (!Disk::IsHeld(held))
+            held = disk.FirstHeldFile(addins + AddinSubfolder);
+        if (held.length > 0) {
+            SetupLog::Failure(L"held by another program: " + held, GetLastError());
             return true;
+        }
     }
     return false;
 }
@@ -72,6 +89,11 @@ UninstallResult UninstallAddin()
     // program was started.
     if (appData.length == 0)
         return UninstallResult::Failed;
+    SetupMutex oneSetup;
+    if (!oneSetup.Acquire()) {
+        SetupLog::Line(WString(L"another tarmesh setup is running"));
+        return UninstallResult::AnotherSetup;
+    }
     if (AnyFileHeld(disk, appData))
         return UninstallResult::Held;
     for (int32_t year = FirstInstallationYear; year <= LastInstallationYear; ++year) {
@@ -80,6 +102,7 @@ UninstallResult UninstallAddin()
     }
     RemoveTemporaryFiles(SetupFolderOf(appData));
     RegDeleteKeyW(HKEY_CURRENT_USER, UninstallKey);
+    SetupLog::Line(WString(L"removed the uninstall entry"));
     LeaveLogOnCleanUp(LogOnCleanUpCommand(appData));
     SendStatistic(L"uninstall");
     return UninstallResult::Removed;

@@ -12,6 +12,7 @@ enum class UninstallResult
     Removed,
     Held,    // another program (Revit) holds a file of the add-in: nothing was removed
     Failed,  // a file or folder of the add-in could not be removed; the entry stays
+    AnotherSetup,  // another tarmesh setup is running: nothing was removed
 };
 
 // Every file to remove is looked at first: while Revit holds one, nothing

@@ -153,17 +153,24 @@ class RevitHolding
 public:
     explicit RevitHolding(const std::wstring& library)
     {
-        if (!CopyFileW(SiblingPath(L"revit-stand-in.exe").c_str(), library.c_str(), FALSE))
+        if (!CopyFileW(SiblingPath(L"revit-stand-in.exe").c_str(), library.c_str(), FALSE)) {
+            why = "the library could not be made: error " + std::to_string(GetLastError());
             return;
+        }
         std::wstring line = L"\"" + SiblingPath(L"revit-stand-in.exe") + L"\" \"" + library + L"\"";
         // No handle of the test's own, so a run that ends the test early
         // does not keep ctest waiting on its output.
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
-        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+            why = "the stand-in did not start: error " + std::to_string(GetLastError());
             return;
-        for (int tries = 0; tries < 200 && !held; ++tries) {
+        }
+        // A process starts in seconds under the emulated 32-bit Wine on a
+        // busy machine; one that ended will never hold the library.
+        for (int tries = 0; tries < 1200 && !held && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT;
+             ++tries) {
             HANDLE file = CreateFileW(library.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, 0, nullptr);
             held = file == INVALID_HANDLE_VALUE;
@@ -172,6 +179,10 @@ public:
                 Sleep(50);
             }
         }
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        if (!held)
+            why = "the stand-in did not hold the library: exit code " + std::to_string(code);
     }
     RevitHolding(const RevitHolding&) = delete;
     RevitHolding& operator=(const RevitHolding&) = delete;
@@ -190,6 +201,7 @@ public:
     }
 
     bool held = false;
+    std::string why;
 
 private:
     PROCESS_INFORMATION process = {};
@@ -364,6 +376,7 @@ TEST_F(Installer, InstallsIntoEveryRevitFoundAndUninstallsThroughItsEntry)
         {L"NoRepair", L"#1"},
         {L"Publisher", L"Ostrel SAS"},
         {L"UninstallString", L"\"" + copy + L"\" /uninstall"},
+        {L"QuietUninstallString", L"\"" + copy + L"\" /uninstall /quiet"},
         {L"Version", L"1.0.0"},
         {L"InstallLocation", SetupFolder()},
         // The larger of the two years' add-in files, and the copy.
@@ -493,7 +506,7 @@ TEST_F(Installer, AnUpgradeWhileRevitHoldsTheAddinAsksBeforeTouchingAnything)
     ASSERT_TRUE(WriteWhole(copy, "earlier setup program"));
     SetText(UninstallKey, L"DisplayVersion", L"0.9.0");
     RevitHolding revit(Addins(2017) + L"tarmesh\\x64\\tarmesh.dll");
-    ASSERT_TRUE(revit.held);
+    ASSERT_TRUE(revit.held) << revit.why;
     const Files earlier = Installation();
 
     SetupDriver setup;
@@ -563,7 +576,7 @@ TEST_F(Installer, UninstallStopsAtHeldFilesAndSucceedsWithNothingInstalled)
     const std::wstring heldMessage = L"Uninstall failed.\nPlease close Revit and run the uninstall again.";
     {
         RevitHolding revit(Addins(2017) + L"tarmesh\\x64\\tarmesh.dll");
-        ASSERT_TRUE(revit.held);
+        ASSERT_TRUE(revit.held) << revit.why;
         const Files before = Installation();
         auto failed = std::async(std::launch::async, [] { return AnswerMessageBox(L"Error", IDOK, 60000); });
         run = UninstallThroughEntry();
@@ -776,4 +789,71 @@ TEST_F(Installer, ReportsInstallAndUninstallToTheStatisticsServer)
     const ChildResult uninstall = UninstallThroughEntry();
     EXPECT_EQ(uninstall.exitCode, 0u);
     EXPECT_FALSE(KeyExists(UninstallKey));
+}
+
+// Unattended, as deployment tools run it in the user's context: no window
+// and no box, the outcome in the exit code and the log. Run again by
+// statistic_namespace.py with no display at all, where both reports must
+// reach the statistics server.
+TEST_F(Installer, QuietRunsNeedNoDesktopAndTellByExitCodeAndLog)
+{
+    TempFolder folder(L"tarmesh-quiet");
+    const std::wstring log = folder.Path() + L"setup.log";
+    const auto quietInstall = [&] {
+        return RunChild(SetupProgram, L"\"" + SetupProgram + L"\" /quiet /log \"" + log + L"\"").exitCode;
+    };
+    // No Revit of the installation years: nothing is written.
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2018");
+    EXPECT_EQ(quietInstall(), 1633u);
+    EXPECT_FALSE(KeyExists(UninstallKey));
+    EXPECT_FALSE(Exists(appData + L"Autodesk"));
+
+    // Busy while Revit holds an earlier version's library, or while another
+    // setup runs: nothing changes, and deployment tools try again later.
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2016");
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2017");
+    Disk disk;
+    ASSERT_TRUE(disk.CreateFolder((Addins(2017) + L"tarmesh\\x64\\").c_str()));
+    ASSERT_TRUE(WriteWhole(Addins(2017) + L"tarmesh.addin", "earlier manifest"));
+    {
+        RevitHolding revit(Addins(2017) + L"tarmesh\\x64\\tarmesh.dll");
+        ASSERT_TRUE(revit.held) << revit.why;
+        const Files earlier = Installation();
+        EXPECT_EQ(quietInstall(), 1618u);
+        EXPECT_TRUE(Installation() == earlier);
+    }
+    HANDLE otherSetup = CreateMutexW(nullptr, TRUE, L"Local\\tarmesh-setup");
+    EXPECT_EQ(quietInstall(), 1618u);
+    CloseHandle(otherSetup);
+    EXPECT_FALSE(KeyExists(UninstallKey));
+
+    EXPECT_EQ(quietInstall(), 0u);
+    ExpectInstalledFor(2016);
+    ExpectInstalledFor(2017);
+    const std::wstring copy = SetupFolder() + L"tarmesh.exe";
+    EXPECT_EQ(ReadWhole(copy), ReadWhole(SetupProgram));
+    const std::wstring quietUninstall = RegistryText(HKEY_CURRENT_USER, UninstallKey, L"QuietUninstallString");
+    EXPECT_EQ(quietUninstall, L"\"" + copy + L"\" /uninstall /quiet");
+    const std::string written = ReadWhole(log);
+    for (const char* line : {"tarmesh setup 1.0.0, quiet install", "exit code 1633", "held by another program: ",
+                             "\\tarmesh\\x64\\tarmesh.dll (Windows error 32)", "exit code 1618", "Revit 2016 found",
+                             "Revit 2017 found", "written 2017\\tarmesh.addin\r\n", "exit code 0\r\n"})
+        EXPECT_NE(written.find(line), std::string::npos) << line << "\n" << written;
+
+    // Removed by the command the entry gives deployment tools; without
+    // /log the log goes to the temporary folder.
+    wchar_t temporary[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temporary);
+    const std::wstring defaultLog = std::wstring(temporary) + L"tarmesh-setup.log";
+    DeleteFileW(defaultLog.c_str());
+    EXPECT_EQ(RunChild(L"", quietUninstall).exitCode, 0u);
+    for (int year : {2016, 2017}) {
+        EXPECT_FALSE(Exists(Addins(year) + L"tarmesh")) << year;
+        EXPECT_FALSE(Exists(Addins(year) + L"tarmesh.addin")) << year;
+    }
+    EXPECT_FALSE(KeyExists(UninstallKey));
+    const std::string uninstallLog = ReadWhole(defaultLog);
+    EXPECT_NE(uninstallLog.find("quiet uninstall"), std::string::npos) << uninstallLog;
+    EXPECT_NE(uninstallLog.find("exit code 0"), std::string::npos) << uninstallLog;
+    DeleteFileW(defaultLog.c_str());
 }

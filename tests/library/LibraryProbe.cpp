@@ -41,6 +41,12 @@ const wchar_t* ModeName(SetupMode mode)
         return L"create";
     case SetupMode::Uninstall:
         return L"uninstall";
+    case SetupMode::QuietInstall:
+        return L"quiet-install";
+    case SetupMode::QuietUninstall:
+        return L"quiet-uninstall";
+    case SetupMode::BadCommandLine:
+        return L"bad-command-line";
     case SetupMode::Interactive:
         break;
     }

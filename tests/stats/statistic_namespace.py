@@ -18,7 +18,8 @@ overlay, which also takes the registry changes and vanishes afterwards.
            warning of a failed answer, within the statistic's own limits
   setup    the real setup program, installing through its window and then
            uninstalling, reports both events (the end-to-end test program
-           drives it)
+           drives it); so does its unattended install and uninstall, run
+           with no display
 
 Exits with 77 (skipped) when namespaces cannot be made here.
 """
@@ -61,8 +62,8 @@ class Namespace:
                         (prefix, layers[0], layers[1]), self.prefix], check=True)
         self.environment = dict(os.environ, TARMESH_WINEPREFIX=self.prefix)
 
-    def wine(self, *arguments, timeout=240, environment=None):
-        return subprocess.run([self.wine_run] + list(arguments), env=dict(self.environment, **(environment or {})),
+    def wine(self, *arguments, timeout=240, environment=None, runner=None):
+        return subprocess.run([runner or self.wine_run] + list(arguments), env=dict(self.environment, **(environment or {})),
                               stdin=subprocess.DEVNULL,
                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
 
@@ -161,11 +162,17 @@ def setup(space):
                           environment={"TARMESH_STATISTIC_SERVER": "1"})
         check(done.returncode == 0 and b"[  PASSED  ] 1 test" in done.stdout,
               "the end-to-end run: exit %d\n%s" % (done.returncode, done.stdout.decode("utf-8", "replace")))
-        for n, event in enumerate(("install", "uninstall"), 1):
+        # Unattended, with no display at all: the window-less runner on the
+        # same prefix.
+        done = space.wine(space.probe, "--gtest_filter=Installer.QuietRunsNeedNoDesktopAndTellByExitCodeAndLog",
+                          runner=os.path.join(os.path.dirname(space.wine_run), "wine-run"))
+        check(done.returncode == 0 and b"[  PASSED  ] 1 test" in done.stdout,
+              "the quiet run: exit %d\n%s" % (done.returncode, done.stdout.decode("utf-8", "replace")))
+        for n, event in enumerate(("install", "uninstall", "install", "uninstall"), 1):
             if os.path.exists(os.path.join(records, "request-%d" % n)):
                 check_report(read_seen(records, n), event, "10.0")
             else:
-                check(False, "%s: the server saw no request" % event)
+                check(False, "%s %d: the server saw no request" % (event, n))
     finally:
         server.stop()
 

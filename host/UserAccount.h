@@ -1,0 +1,8 @@
+#pragma once
+
+// Whose profile an installation would land in.
+
+// True when the program runs as the LocalSystem account, as some
+// deployment tools start programs by default: the add-in would then go to
+// the system's own profile, where no user's Revit finds it.
+[[nodiscard]] bool RunsAsLocalSystem();
