@@ -30,8 +30,10 @@ function(tarmesh_delay_load_library out name)
     set(folder ${CMAKE_BINARY_DIR}/delay-load)
     file(MAKE_DIRECTORY ${folder})
     file(WRITE ${folder}/${name}.def "${definitions}")
-    execute_process(COMMAND ${CMAKE_DLLTOOL} --kill-at --input-def ${folder}/${name}.def
-                            --output-delaylib ${folder}/lib${name}_delay.a --dllname ${name}.dll
-                    COMMAND_ERROR_IS_FATAL ANY)
+    # Run in its folder, so the names dlltool makes of the output's path
+    # hold no build folder.
+    execute_process(COMMAND ${CMAKE_DLLTOOL} --kill-at --input-def ${name}.def
+                            --output-delaylib lib${name}_delay.a --dllname ${name}.dll
+                    WORKING_DIRECTORY ${folder} COMMAND_ERROR_IS_FATAL ANY)
     set(${out} ${folder}/lib${name}_delay.a PARENT_SCOPE)
 endfunction()
