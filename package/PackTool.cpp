@@ -94,6 +94,9 @@ int Run()
 
 int wmain()
 {
+    // Makers run the tool from build folders; a library beside it must never
+    // stand in for a system one.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     Library::Start(GetModuleHandleW(nullptr));
     const int result = Run();
     std::fflush(stdout);

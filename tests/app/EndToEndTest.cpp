@@ -21,6 +21,7 @@
 #include "support/ChildProcess.h"
 #include "support/MessageBoxes.h"
 #include "support/RealFiles.h"
+#include "support/RegistryRestore.h"
 
 namespace {
 
@@ -246,6 +247,34 @@ void AddRevitKey(const std::wstring& name)
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(key);
+}
+
+// Names of system libraries that are no KnownDLLs, which Windows would look
+// for beside the program first: WinHTTP and WinMM, which the program uses,
+// and what its window loads through user32 and comctl32. (Wine itself loads
+// version.dll before any code of the program runs, so that name is not
+// among them.)
+const wchar_t* const PlantedNames[] = {L"winmm", L"winhttp", L"uxtheme", L"dwmapi", L"cryptbase"};
+
+bool PlantLibraries(const std::wstring& folder)
+{
+    const std::wstring planted = SiblingPath(L"planted-library.dll");
+    for (const wchar_t* name : PlantedNames) {
+        if (!CopyFileW(planted.c_str(), (folder + name + L".dll").c_str(), FALSE))
+            return false;
+    }
+    return true;
+}
+
+// The planted libraries of `folder` that ran, by name.
+std::wstring PlantedThatRan(const std::wstring& folder)
+{
+    std::wstring ran;
+    for (const wchar_t* name : PlantedNames) {
+        if (GetFileAttributesW((folder + name + L".dll.ran").c_str()) != INVALID_FILE_ATTRIBUTES)
+            ran += std::wstring(name) + L" ";
+    }
+    return ran;
 }
 
 // The user's profile as the installer finds it, cleaned before and after
@@ -771,6 +800,48 @@ TEST_F(Installer, ASetupFolderThatCannotBeMadeFailsWithoutAnEntry)
     ASSERT_TRUE(PressInstall(setup, L"Installation complete").found);
     EXPECT_EQ(ReadWhole(SetupFolder() + L"tarmesh.exe"), ReadWhole(SetupProgram));
     EXPECT_TRUE(KeyExists(UninstallKey));
+}
+
+// The installer runs from a folder anyone can drop files into (Downloads),
+// the uninstaller from the setup folder; libraries planted there under
+// system libraries' names, with Windows' own search order for them (the
+// program's folder before System32), must never run.
+TEST_F(Installer, LibrariesPlantedBesideTheInstallerAndTheUninstallerNeverRun)
+{
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2017");
+    const TempFolder downloads(L"tarmesh-downloads");
+    const std::wstring installer = downloads.Path() + L"tarmesh-setup.exe";
+    ASSERT_TRUE(CopyFileW(SetupProgram.c_str(), installer.c_str(), FALSE));
+    ASSERT_TRUE(PlantLibraries(downloads.Path()));
+    // Windows' own search order for these names: Wine looks in the
+    // program's folder first only when told to, here for the installer's
+    // name and the uninstaller's. (WINEDLLOVERRIDES would do the same, but
+    // Wine reads it from the environment its first program started with.)
+    RegistryRestore registry;
+    for (const std::wstring program : {L"tarmesh-setup.exe", L"tarmesh.exe"}) {
+        for (const wchar_t* name : PlantedNames)
+            ASSERT_TRUE(registry.SetText(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\" + program + L"\\DllOverrides",
+                                         name, L"native,builtin"));
+    }
+    {
+        SetupDriver setup;
+        const bool started = setup.Start(installer);
+        const ShownBox done = started ? PressInstall(setup, L"Installation complete") : ShownBox();
+        EXPECT_EQ(PlantedThatRan(downloads.Path()), L"");
+        ASSERT_TRUE(done.found);
+        EXPECT_EQ(done.text, L"Installation successful.");
+        setup.Click(Quit);
+        EXPECT_EQ(setup.WaitForExit(), 0);
+    }
+    ExpectInstalledFor(2017);
+
+    ASSERT_TRUE(PlantLibraries(SetupFolder()));
+    const ChildResult uninstall = UninstallThroughEntry();
+    EXPECT_EQ(PlantedThatRan(SetupFolder()), L"");
+    EXPECT_TRUE(uninstall.finished);
+    EXPECT_EQ(uninstall.exitCode, 0u);
+    EXPECT_FALSE(Exists(Addins(2017) + L"tarmesh.addin"));
+    EXPECT_FALSE(KeyExists(UninstallKey));
 }
 
 // Run by statistic_namespace.py, where the statistics host is a server of
