@@ -64,7 +64,7 @@ TEST(CreateMode, MissingArgumentsSayBUGAndStillEndWithZero)
     for (const std::wstring& arguments : {std::wstring(), Quoted(folder.Path() + L"no such folder\\") + L" " +
                                                               Quoted(folder.Path() + L"tarmesh.pkg")}) {
         const CreateRun run = RunCreateMode(arguments);
-        ASSERT_TRUE(run.box.found) << Utf8(arguments);
+        ASSERT_TRUE(run.box.found) << Utf8(arguments) << (run.child.finished ? ": the program ended without it" : "");
         EXPECT_EQ(run.box.text, L"BUG");
         EXPECT_TRUE(run.child.finished);
         EXPECT_EQ(run.child.exitCode, 0u);

@@ -11,8 +11,12 @@ constexpr DWORD ReplyTimeoutMs = 20000;
 SetupDriver::~SetupDriver()
 {
     if (process.hProcess != nullptr) {
-        if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
+        // Ending takes a moment: until it has, the window is still there
+        // for the next driver to find.
+        if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
             TerminateProcess(process.hProcess, 1);
+            WaitForSingleObject(process.hProcess, ReplyTimeoutMs);
+        }
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
     }
@@ -28,11 +32,17 @@ bool SetupDriver::Start(const std::wstring& program)
         return false;
     WaitForInputIdle(process.hProcess, ReplyTimeoutMs);
     const ULONGLONG end = GetTickCount64() + ReplyTimeoutMs;
+    // Only the window of this program: another one may still be closing.
     while (GetTickCount64() < end) {
-        window = FindWindowW(L"OSTREL", L"tarmesh Setup");
-        if (window != nullptr && IsWindowVisible(window)) {
-            textBox = FindWindowExW(window, nullptr, L"EDIT", nullptr);
-            return textBox != nullptr;
+        for (HWND found = FindWindowExW(nullptr, nullptr, L"OSTREL", L"tarmesh Setup"); found != nullptr;
+             found = FindWindowExW(nullptr, found, L"OSTREL", L"tarmesh Setup")) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(found, &owner);
+            if (owner == process.dwProcessId && IsWindowVisible(found)) {
+                window = found;
+                textBox = FindWindowExW(window, nullptr, L"EDIT", nullptr);
+                return textBox != nullptr;
+            }
         }
         Sleep(20);
     }

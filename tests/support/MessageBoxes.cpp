@@ -7,13 +7,17 @@ constexpr wchar_t DialogClass[] = L"#32770";
 // The control that holds a message box's text.
 constexpr int TextControl = 0xFFFF;
 
+// Every box of that caption is looked at: the first one found may be a
+// hidden one, or one of a program that is ending, in front of the box wanted.
 HWND WaitForBox(const wchar_t* caption, DWORD timeoutMs)
 {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     while (GetTickCount64() < end) {
-        HWND box = FindWindowW(DialogClass, caption);
-        if (box != nullptr && IsWindowVisible(box))
-            return box;
+        for (HWND box = FindWindowExW(nullptr, nullptr, DialogClass, caption); box != nullptr;
+             box = FindWindowExW(nullptr, box, DialogClass, caption)) {
+            if (IsWindowVisible(box))
+                return box;
+        }
         Sleep(20);
     }
     return nullptr;
