@@ -90,6 +90,8 @@ void SetControlsEnabled(bool enabled)
 
 void OnInstall()
 {
+    // Disabling the buttons takes the keyboard focus from Install.
+    const HWND focused = GetFocus();
     SetControlsEnabled(false);
     UpdateWindow(SetupWindows::window);
     Sleep(10);
@@ -98,9 +100,12 @@ void OnInstall()
                     MB_ICONINFORMATION);
         return;
     }
-    // The user may try again at once; the tick stays.
+    // The user may try again at once; the tick stays, and so does the
+    // focus, so that Enter does not land on Quit.
     LoadLicenceText();
     SetControlsEnabled(true);
+    if (IsChild(SetupWindows::window, focused))
+        SetFocus(focused);
     UpdateWindow(SetupWindows::window);
 }
 
@@ -118,7 +123,10 @@ bool OnCommand(int id, int notification)
     if (notification == BN_CLICKED) {
         switch (id) {
         case InstallButtonId:
-            OnInstall();
+            // Enter may send this while Install is disabled; only an
+            // enabled Install installs.
+            if (IsWindowEnabled(SetupWindows::installButton))
+                OnInstall();
             return false;
         case QuitButtonId:
         case IDCANCEL:  // Escape
@@ -201,8 +209,8 @@ LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         RestoreFocus();
         return 0;
     case DM_GETDEFID:
-        // Enter presses Install wherever the focus is, unless it is on another
-        // button; the dialog keys skip it while it is disabled.
+        // Enter presses Install wherever the focus is, unless it is on
+        // another button.
         return MAKELRESULT(InstallButtonId, DC_HASDEFID);
     case WM_CTLCOLORSTATIC:
         // A read-only box would be grey; the licence keeps its white page.

@@ -392,6 +392,8 @@ TEST_F(Installer, WithoutRevitNothingIsWrittenAndInstallCanBePressedAgain)
                             L"try again.");
     EXPECT_EQ(refused.owner, setup.window);
     EXPECT_TRUE(Eventually([&] { return setup.IsEnabled(Install); }));
+    EXPECT_TRUE(Eventually([&] { return setup.Focus() == GetDlgItem(setup.window, Install); }))
+        << "Enter would try again";
     EXPECT_EQ(setup.Text(), licence);
     EXPECT_TRUE(setup.IsEnabled(Accept));
     EXPECT_TRUE(setup.IsTicked());
