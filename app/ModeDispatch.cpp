@@ -129,6 +129,10 @@ void RunMessageLoop()
 {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // Tab, Space, Enter and Escape work as in any dialog, for users
+        // without a mouse.
+        if (IsDialogMessageW(SetupWindows::window, &message))
+            continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

@@ -1,7 +1,5 @@
 #include "Progress.h"
 
-#include "library/TString.h"
-
 HWND SetupWindows::window = nullptr;
 HWND SetupWindows::textBox = nullptr;
 HWND SetupWindows::checkBox = nullptr;
@@ -13,14 +11,13 @@ void AppendProgress(const wchar_t* text)
     HWND box = SetupWindows::textBox;
     if (box == nullptr)
         return;
-    const int32_t length = static_cast<int32_t>(SendMessageW(box, WM_GETTEXTLENGTH, 0, 0));
-    WString current(WString::Count{length});
-    const LRESULT got =
-        SendMessageW(box, WM_GETTEXT, static_cast<WPARAM>(length) + 1, reinterpret_cast<LPARAM>(current.buffer));
-    const WString joined = current.Left(static_cast<int32_t>(got)) + text;
-    SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(joined.buffer));
-    // The caret goes to the true end, however long the text has grown.
-    SendMessageW(box, EM_SETSEL, joined.length, joined.length);
+    // Appending leaves the lines already shown alone, so a line costs the
+    // same however long the text has grown. Lines added this way count
+    // against the limit of typed text, which would cut a long log short.
+    SendMessageW(box, EM_SETLIMITTEXT, 0, 0);
+    const LRESULT end = SendMessageW(box, WM_GETTEXTLENGTH, 0, 0);
+    SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(end), end);
+    SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
     SendMessageW(box, EM_SCROLLCARET, 0, 0);
     UpdateWindow(box);
 }

@@ -23,18 +23,41 @@ HWND CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, i
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
 }
 
+WNDPROC licenceBoxProc = nullptr;
+// The control that had the keyboard focus when the window was last left.
+HWND focusToRestore = nullptr;
+
+// A multi-line box asks for every key, Tab and Enter included. The licence
+// is only read, so Tab, Enter and Escape stay with the dialog keys and a
+// keyboard user is never caught inside it. Nor is its whole text selected
+// when Tab reaches it, which would put the caret, and a screen reader's
+// reading, at its end.
+LRESULT CALLBACK LicenceBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT result = CallWindowProcW(licenceBoxProc, box, message, wParam, lParam);
+    if (message == WM_GETDLGCODE)
+        return result & ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_HASSETSEL);
+    return result;
+}
+
+// The order of creation is the order of Tab: check box, Install, Quit,
+// licence.
 void CreateControls(HINSTANCE instance)
 {
-    SetupWindows::textBox = CreateControl(L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | ES_MULTILINE,
-                                          5, 210, 495, 290, 0, instance);
     SetupWindows::checkBox = CreateControl(L"BUTTON", L"I accept the terms and conditions",
-                                           WS_CHILD | WS_VISIBLE | BS_CHECKBOX, 90, 510, 410, 25, AcceptCheckBoxId,
-                                           instance);
+                                           WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_CHECKBOX, 90, 510, 410, 25,
+                                           AcceptCheckBoxId, instance);
     SetupWindows::installButton = CreateControl(L"BUTTON", L"Install",
-                                                WS_CHILD | WS_VISIBLE | WS_DISABLED | BS_DEFPUSHBUTTON, 300, 540, 90,
-                                                25, InstallButtonId, instance);
-    SetupWindows::quitButton = CreateControl(L"BUTTON", L"Quit", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 400, 540, 80,
-                                             25, QuitButtonId, instance);
+                                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_DISABLED | BS_DEFPUSHBUTTON,
+                                                300, 540, 90, 25, InstallButtonId, instance);
+    SetupWindows::quitButton = CreateControl(L"BUTTON", L"Quit", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                                             400, 540, 80, 25, QuitButtonId, instance);
+    SetupWindows::textBox = CreateControl(L"EDIT", L"",
+                                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE |
+                                              ES_READONLY,
+                                          5, 210, 495, 290, 0, instance);
+    licenceBoxProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        SetupWindows::textBox, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LicenceBoxProc)));
     const WPARAM font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
     for (HWND control : {SetupWindows::textBox, SetupWindows::checkBox, SetupWindows::installButton,
                          SetupWindows::quitButton})
@@ -68,6 +91,8 @@ void SetControlsEnabled(bool enabled)
 
 void OnInstall()
 {
+    // Disabling the buttons takes the keyboard focus from Install.
+    const HWND focused = GetFocus();
     SetControlsEnabled(false);
     UpdateWindow(SetupWindows::window);
     Sleep(10);
@@ -77,9 +102,12 @@ void OnInstall()
                     MB_ICONINFORMATION);
         return;
     }
-    // The user may try again at once; the tick stays.
+    // The user may try again at once; the tick stays, and so does the
+    // focus, so that Enter does not land on Quit.
     LoadLicenceText();
     SetControlsEnabled(true);
+    if (IsChild(SetupWindows::window, focused))
+        SetFocus(focused);
     UpdateWindow(SetupWindows::window);
 }
 
@@ -97,9 +125,13 @@ bool OnCommand(int id, int notification)
     if (notification == BN_CLICKED) {
         switch (id) {
         case InstallButtonId:
-            OnInstall();
+            // Enter may send this while Install is disabled; only an
+            // enabled Install installs.
+            if (IsWindowEnabled(SetupWindows::installButton))
+                OnInstall();
             return false;
         case QuitButtonId:
+        case IDCANCEL:  // Escape
             PostQuitMessage(0);
             return true;
         case AcceptCheckBoxId:
@@ -109,11 +141,20 @@ bool OnCommand(int id, int notification)
             return false;
         }
     }
-    // The licence is for reading: the text box never keeps the focus, so
-    // typing never reaches it.
-    if (notification == EN_SETFOCUS && (id < InstallButtonId || id > AcceptCheckBoxId))
-        SetFocus(SetupWindows::window);
     return false;
+}
+
+// The window is no dialog, so nothing else brings the keyboard focus back
+// to a control when it is activated again: without this the focus would
+// stay on the window itself, where only Tab and Escape do anything.
+void RestoreFocus()
+{
+    HWND target = focusToRestore;
+    if (target == nullptr || !IsWindowEnabled(target))
+        target = IsWindowEnabled(SetupWindows::checkBox) ? SetupWindows::checkBox
+                                                          : GetNextDlgTabItem(SetupWindows::window, nullptr, FALSE);
+    if (target != nullptr)
+        SetFocus(target);
 }
 
 }  // namespace
@@ -159,6 +200,28 @@ LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_COMMAND:
         if (OnCommand(LOWORD(wParam), HIWORD(wParam)))
             return 0;
+        break;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            focusToRestore = IsChild(window, focus) ? focus : nullptr;
+        }
+        break;
+    case WM_SETFOCUS:
+        RestoreFocus();
+        return 0;
+    case DM_GETDEFID:
+        // Enter presses Install wherever the focus is, unless it is on
+        // another button.
+        return MAKELRESULT(InstallButtonId, DC_HASDEFID);
+    case WM_CTLCOLORSTATIC:
+        // A read-only box would be grey; the licence keeps its white page.
+        if (reinterpret_cast<HWND>(lParam) == SetupWindows::textBox) {
+            HDC context = reinterpret_cast<HDC>(wParam);
+            SetTextColor(context, GetSysColor(COLOR_WINDOWTEXT));
+            SetBkColor(context, GetSysColor(COLOR_WINDOW));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+        }
         break;
     default:
         break;

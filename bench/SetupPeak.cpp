@@ -1,5 +1,6 @@
 // tarmesh-setup-peak: the real setup program's install, driven through its
-// window as a user would, to measure its memory for bench/run.sh.
+// window as a user would, to measure its memory and its install's time for
+// bench/run.sh.
 //
 //   tarmesh-setup-peak PROGRAM
 //
@@ -8,8 +9,9 @@
 // Install. While "Installation complete" is shown, the installation is over
 // and the program's peak memory is read; then the box is answered, the
 // program quit, and everything the installation wrote is removed again.
-// Standard output: "peak_kb N", the program's largest resident set. Exit
-// code 0 when the installation completed.
+// Standard output: "peak_kb N", the program's largest resident set, and
+// "install_ms T", the time from pressing Install until the box appeared.
+// Exit code 0 when the installation completed.
 
 #include <cstdio>
 #include <future>
@@ -86,10 +88,16 @@ int Measure(const std::wstring& program)
     }
     setup.Click(Accept);
     SIZE_T peak = 0;
+    LARGE_INTEGER frequency, pressed, shown;
+    QueryPerformanceFrequency(&frequency);
     auto done = std::async(std::launch::async, [&] {
-        return AnswerMessageBox(L"Installation complete", IDOK, 120000, [&] { peak = PeakKilobytes(setup.window); });
+        return AnswerMessageBox(L"Installation complete", IDOK, 120000, [&] {
+            QueryPerformanceCounter(&shown);
+            peak = PeakKilobytes(setup.window);
+        });
     });
     Sleep(100);
+    QueryPerformanceCounter(&pressed);
     setup.Click(Install);
     const ShownBox box = done.get();
     setup.Click(Quit);
@@ -99,6 +107,8 @@ int Measure(const std::wstring& program)
         return 1;
     }
     std::printf("peak_kb %llu\n", static_cast<unsigned long long>(peak));
+    std::printf("install_ms %lld\n",
+                static_cast<long long>((shown.QuadPart - pressed.QuadPart) * 1000 / frequency.QuadPart));
     return 0;
 }
 

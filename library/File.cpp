@@ -167,11 +167,13 @@ int32_t File::WriteMem(Mem& mem)
 
 // Copying a file into itself would chase its own growing end, so it copies
 // nothing. A short write ends the copy: the total is what the target got.
+// The setup program copies itself, tens of megabytes, while its window
+// waits: small chunks cost seconds there in calls alone.
 int32_t File::CopyTo(File& target)
 {
     if (target.stream == nullptr || &target == this)
         return 0;
-    char chunk[100];
+    char chunk[64 * 1024];
     int32_t total = 0;
     for (;;) {
         const int32_t got = Read(chunk, sizeof chunk);

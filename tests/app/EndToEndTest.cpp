@@ -501,6 +501,8 @@ TEST_F(Installer, WithoutRevitNothingIsWrittenAndInstallCanBePressedAgain)
                             L"try again.");
     EXPECT_EQ(refused.owner, setup.window);
     EXPECT_TRUE(Eventually([&] { return setup.IsEnabled(Install); }));
+    EXPECT_TRUE(Eventually([&] { return setup.Focus() == GetDlgItem(setup.window, Install); }))
+        << "Enter would try again";
     EXPECT_EQ(setup.Text(), licence);
     EXPECT_TRUE(setup.IsEnabled(Accept));
     EXPECT_TRUE(setup.IsTicked());
@@ -564,7 +566,7 @@ TEST_F(Installer, AnUpgradeWhileRevitHoldsTheAddinAsksBeforeTouchingAnything)
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, UninstallKey, L"DisplayVersion"), L"1.0.0");
 }
 
-TEST_F(Installer, CheckBoxTogglesInstallAndTheTextBoxNeverKeepsTheFocus)
+TEST_F(Installer, CheckBoxTogglesInstallAndTheTextBoxTakesTheFocusButNoTyping)
 {
     SetupDriver setup;
     ASSERT_TRUE(setup.Start(SetupProgram));
@@ -576,10 +578,62 @@ TEST_F(Installer, CheckBoxTogglesInstallAndTheTextBoxNeverKeepsTheFocus)
         EXPECT_EQ(setup.IsTicked(), odd) << click;
         EXPECT_EQ(setup.IsEnabled(Install), odd) << click;
     }
+    const std::wstring licence = setup.Text();
     setup.ClickTextBox();
-    EXPECT_TRUE(Eventually([&] { return setup.Focus() == setup.window; }));
+    EXPECT_TRUE(Eventually([&] { return setup.Focus() == setup.textBox; }));
+    PostMessageW(setup.textBox, WM_CHAR, L'x', 0);
+    // Handled in order: once ticked, the character has been handled too.
+    setup.Click(Accept);
+    EXPECT_TRUE(Eventually([&] { return setup.IsTicked(); }));
+    EXPECT_EQ(setup.Text(), licence);
     // The close box ends the program too.
     PostMessageW(setup.window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(setup.WaitForExit(), 0);
+}
+
+// Real key presses, as a user without a mouse makes them.
+TEST_F(Installer, TheKeyboardAloneReadsTheLicenceTicksInstallsAndQuits)
+{
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2017");
+    SetupDriver setup;
+    ASSERT_TRUE(setup.Start(SetupProgram));
+    const HWND checkBox = GetDlgItem(setup.window, Accept);
+    const HWND installButton = GetDlgItem(setup.window, Install);
+    const HWND quitButton = GetDlgItem(setup.window, Quit);
+    const auto pressFocusing = [&](WORD key, HWND expected) {
+        setup.Press(key);
+        return Eventually([&] { return setup.Focus() == expected; });
+    };
+    const auto firstVisibleLine = [&] {
+        DWORD_PTR line = 0;
+        SendMessageTimeoutW(setup.textBox, EM_GETFIRSTVISIBLELINE, 0, 0, SMTO_BLOCK, 20000, &line);
+        return line;
+    };
+    ASSERT_TRUE(Eventually([&] { return setup.Focus() == checkBox; })) << "the focus starts on the check box";
+    // Install is still disabled, so Tab passes it by.
+    ASSERT_TRUE(pressFocusing(VK_TAB, quitButton));
+    ASSERT_TRUE(pressFocusing(VK_TAB, setup.textBox));
+
+    const std::wstring licence = setup.Text();
+    const DWORD_PTR top = firstVisibleLine();
+    setup.Press(VK_NEXT);
+    EXPECT_TRUE(Eventually([&] { return firstVisibleLine() > top; })) << "Page Down scrolls the licence";
+    for (WORD key : {WORD('X'), WORD('Y'), WORD(VK_BACK), WORD(VK_DELETE), WORD(VK_RETURN)})
+        setup.Press(key);
+    ASSERT_TRUE(pressFocusing(VK_TAB, checkBox)) << "Tab leaves the licence";
+    EXPECT_EQ(setup.Text(), licence) << "typed into, or Enter pressed the disabled Install";
+
+    setup.Press(VK_SPACE);
+    ASSERT_TRUE(Eventually([&] { return setup.IsTicked() && setup.IsEnabled(Install); }));
+    for (HWND next : {installButton, quitButton, setup.textBox, checkBox})
+        ASSERT_TRUE(pressFocusing(VK_TAB, next));
+    EXPECT_TRUE(setup.IsTicked()) << "Space toggled once";
+    auto done = std::async(std::launch::async, [] { return AnswerMessageBox(L"Installation complete", IDOK); });
+    setup.Press(VK_RETURN);
+    ASSERT_TRUE(done.get().found);
+    ExpectInstalledFor(2017);
+    EXPECT_TRUE(Eventually([&] { return IsWindowEnabled(setup.window) != FALSE; }));
+    setup.Press(VK_ESCAPE);
     EXPECT_EQ(setup.WaitForExit(), 0);
 }
 

@@ -63,10 +63,10 @@ TEST_F(ProgressBox, LinesAreAppendedWithCaretAtTheEnd)
 }
 
 // A fixed caret position of 65535 would leave the view short of the last
-// lines once the text grows past it.
+// lines once the text grows past it; the box's default limit of typed text
+// would cut the lines themselves.
 TEST_F(ProgressBox, CaretReachesTheEndOfLongText)
 {
-    SendMessageW(SetupWindows::textBox, EM_SETLIMITTEXT, 0, 0);
     const std::wstring line = std::wstring(98, L'x') + L"\r\n";
     std::wstring block;
     for (int i = 0; i < 700; ++i)

@@ -60,6 +60,20 @@ void SetupDriver::ClickTextBox() const
     PostMessageW(textBox, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
 }
 
+void SetupDriver::Press(WORD virtualKey) const
+{
+    if (GetForegroundWindow() != window)
+        SetForegroundWindow(window);
+    INPUT keys[2] = {};
+    for (INPUT& key : keys) {
+        key.type = INPUT_KEYBOARD;
+        key.ki.wVk = virtualKey;
+        key.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+    }
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+}
+
 bool SetupDriver::IsEnabled(int controlId) const
 {
     return IsWindowEnabled(GetDlgItem(window, controlId)) != FALSE;

@@ -2,7 +2,7 @@
 
 // Drives the real setup program from outside, as a user would: starts it,
 // finds its window and controls by class, caption and identifier, clicks,
-// reads the text box, and answers its message boxes (MessageBoxes.h).
+// presses keys, reads the text box, and answers its message boxes (MessageBoxes.h).
 
 #include <string>
 
@@ -23,6 +23,9 @@ public:
     void Click(int controlId) const;
     // A click of the mouse into the text box.
     void ClickTextBox() const;
+    // Presses and releases a key on the keyboard (SendInput), with the
+    // window brought to the front first, where key presses go.
+    void Press(WORD virtualKey) const;
     bool IsEnabled(int controlId) const;
     bool IsTicked() const;
     std::wstring Text() const;
