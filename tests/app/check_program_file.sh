@@ -16,8 +16,9 @@ printf '%s\n' "$headers" | grep -q "Subsystem.*($subsystem)" ||
     { echo "not a $subsystem program"; status=1; }
 # Only KnownDLLs (those of Windows 7 and later) may be imported: Windows
 # loads them from System32 whatever the program's folder holds. Any other
-# library an import would bring in before the program's first statement,
-# from beside the program; those are delay-loaded.
+# imported library would be loaded before the program's first statement,
+# from beside the program if one of its name is there; the program
+# delay-loads such libraries instead.
 printf '%s\n' "$headers" | sed -n 's/.*DLL Name: //p' | while read -r dll; do
     case $(echo "$dll" | tr 'A-Z' 'a-z') in
         advapi32.dll|comdlg32.dll|gdi32.dll|imagehlp.dll|imm32.dll|kernel32.dll|msctf.dll|msvcrt.dll|normaliz.dll) ;;
