@@ -56,16 +56,22 @@ Years FoundYears()
     return years;
 }
 
+WString FirstHeldFile(Mem& package, const Years& years, const WString& appData)
+{
+    for (int32_t year : years) {
+        const WString held = FindHeldFile(package, year, AddinsFolderOf(appData, year));
+        if (held.length > 0)
+            return held;
+    }
+    return WString(L"");
+}
+
 // Looked for before anything changes, so that the user can close Revit
 // while every year still holds what it held, or give up with nothing lost.
 [[nodiscard]] bool NoFileHeld(Mem& package, const Years& years, const WString& appData, InstallPrompts& prompts)
 {
     for (;;) {
-        WString held;
-        for (int32_t year : years) {
-            if (held.length == 0)
-                held = FindHeldFile(package, year, AddinsFolderOf(appData, year));
-        }
+        const WString held = FirstHeldFile(package, years, appData);
         if (held.length == 0)
             return true;
         SetupLog::Failure(L"held by another program: " + held, GetLastError());
@@ -88,11 +94,6 @@ Years FoundYears()
     return true;
 }
 
-bool SamePath(const WString& a, const WString& b)
-{
-    return CompareStringOrdinal(a.buffer, a.length, b.buffer, b.length, TRUE) == CSTR_EQUAL;
-}
-
 // A copy that cannot be made, or stops short (a full disk), fails the
 // installation: an uninstall entry must never point at a missing or cut
 // program. The copy is written whole under a temporary name and renamed
@@ -107,7 +108,7 @@ WString CopySetupProgram(const WString& setupFolder)
     RemoveTemporaryFiles(setupFolder);
     const WString target = setupFolder + L"tarmesh.exe";
     // Started from the copy itself: it is the program already.
-    if (SamePath(Library::ModulePath(), target))
+    if (Disk::SamePath(Library::ModulePath(), target))
         return WString(L"");
     const WString temporary = target + TemporarySuffix;
     File program;

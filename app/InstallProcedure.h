@@ -24,7 +24,7 @@ enum class InstallResult
 {
     Installed,
     Failed,   // the user has been told why, except for an empty package
-    Busy,     // another program holds a file of the add-in and the user gave up; nothing changed
+    Busy,     // Revit held a file and the user gave up, or another setup runs; nothing changed
     NoRevit,  // no Revit of the installation years; nothing written
 };
 

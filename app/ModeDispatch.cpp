@@ -21,11 +21,6 @@ bool IsArgument(int32_t index, const wchar_t* wanted)
     return std::wcscmp(argument.buffer != nullptr ? argument.buffer : L"", wanted) == 0;
 }
 
-bool IsArgument0(const wchar_t* wanted)
-{
-    return IsArgument(0, wanted);
-}
-
 bool IsPresent(int32_t index)
 {
     return Library::Argument(index).length > 0;
@@ -156,13 +151,13 @@ void RunInteractiveMode(HINSTANCE instance, int showCommand)
 
 SetupMode SelectMode()
 {
-    if (IsArgument0(L"/create"))
+    if (IsArgument(0, L"/create"))
         return SetupMode::Create;
-    if (IsArgument0(L"/uninstall") && IsArgument(1, L"/quiet"))
+    if (IsArgument(0, L"/uninstall") && IsArgument(1, L"/quiet"))
         return QuietArgumentsAreValid(1) ? SetupMode::QuietUninstall : SetupMode::BadCommandLine;
-    if (IsArgument0(L"/uninstall"))
+    if (IsArgument(0, L"/uninstall"))
         return SetupMode::Uninstall;
-    if (IsArgument0(L"/quiet"))
+    if (IsArgument(0, L"/quiet"))
         return QuietArgumentsAreValid(0) ? SetupMode::QuietInstall : SetupMode::BadCommandLine;
     return SetupMode::Interactive;
 }

@@ -310,6 +310,11 @@ bool Disk::IsHeld(const WString& filePath)
     return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
+bool Disk::SamePath(const WString& a, const WString& b)
+{
+    return CompareStringOrdinal(a.buffer, a.length, b.buffer, b.length, TRUE) == CSTR_EQUAL;
+}
+
 WString Disk::FirstHeldFile(const WString& folder)
 {
     if (!EndsWithSeparator(folder) || !FolderExists(folder))

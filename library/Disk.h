@@ -58,6 +58,10 @@ public:
     // a missing file is not held.
     [[nodiscard]] static bool IsHeld(const WString& filePath);
 
+    // True when the two paths name the same file as Windows compares names:
+    // ordinal, letter case ignored.
+    [[nodiscard]] static bool SamePath(const WString& a, const WString& b);
+
     // The first file below the folder, hidden ones too, that IsHeld; the
     // empty text when there is none (or no folder).
     [[nodiscard]] WString FirstHeldFile(const WString& folder);

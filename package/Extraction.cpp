@@ -103,11 +103,6 @@ struct Manifest
     int32_t storedSizeAt = 0;
 };
 
-bool SameFileName(const WString& a, const WString& b)
-{
-    return CompareStringOrdinal(a.buffer, a.length, b.buffer, b.length, TRUE) == CSTR_EQUAL;
-}
-
 // The year's top-level entries in package order; one of the year replaces
 // the common one of the same name, as it would on disk.
 [[nodiscard]] bool FindManifests(Mem& package, int32_t count, int32_t year, std::vector<Manifest>& manifests)
@@ -121,7 +116,7 @@ bool SameFileName(const WString& a, const WString& b)
         if ((version == 0 || version == year) && IsTopLevel(relativePath)) {
             const Manifest found{relativePath, package.position};
             auto same = std::find_if(manifests.begin(), manifests.end(),
-                                     [&](const Manifest& m) { return SameFileName(m.relativePath, relativePath); });
+                                     [&](const Manifest& m) { return Disk::SamePath(m.relativePath, relativePath); });
             if (same != manifests.end())
                 *same = found;
             else
@@ -239,7 +234,7 @@ YearResult ExtractPackageForYear(Mem& package, int32_t year, const WString& addi
     Disk disk;
     if (disk.FolderExists(addinsFolder + AddinSubfolder))
         (void)disk.DeleteFolder(addinsFolder + AddinSubfolder, true, true);
-    (void)ReadEntryCount(package);
+    (void)ReadEntryCount(package);  // back to the first entry
     if (!ExtractAddinFiles(package, count, year, addinsFolder, prompts))
         return YearResult::Stopped;
     const int32_t end = package.position;
