@@ -56,42 +56,140 @@ Years FoundYears()
     return years;
 }
 
-WString FirstHeldFile(Mem& package, const Years& years, const WString& appData)
+Disk::Obstacle FirstObstacle(Mem& package, const Years& years, const WString& appData)
 {
     for (int32_t year : years) {
-        const WString held = FindHeldFile(package, year, AddinsFolderOf(appData, year));
-        if (held.length > 0)
-            return held;
+        Disk::Obstacle obstacle = FindObstacle(package, year, AddinsFolderOf(appData, year));
+        if (obstacle.Blocks())
+            return obstacle;
     }
-    return WString(L"");
+    return Disk::Obstacle();
 }
 
 // Looked for before anything changes, so that the user can close Revit
 // while every year still holds what it held, or give up with nothing lost.
-[[nodiscard]] bool NoFileHeld(Mem& package, const Years& years, const WString& appData, InstallPrompts& prompts)
+// A file that may not be written at all is no reason to wait for Revit: it
+// fails the installation at once, named.
+[[nodiscard]] InstallResult CheckBeforeTouching(Mem& package, const Years& years, const WString& appData,
+                                                InstallPrompts& prompts)
 {
     for (;;) {
-        const WString held = FirstHeldFile(package, years, appData);
-        if (held.length == 0)
-            return true;
-        SetupLog::Failure(L"held by another program: " + held, GetLastError());
+        const Disk::Obstacle obstacle = FirstObstacle(package, years, appData);
+        if (!obstacle.Blocks())
+            return InstallResult::Installed;
+        if (obstacle.kind == Disk::Obstacle::Kind::Refused) {
+            prompts.ReportCannotWrite(obstacle.path, obstacle.windowsError);
+            return InstallResult::Failed;
+        }
+        SetupLog::Failure(L"held by another program: " + obstacle.path, obstacle.windowsError);
         if (!prompts.RetryLockedTarget())
-            return false;
+            return InstallResult::Busy;
     }
 }
 
-[[nodiscard]] bool InstallForEveryYear(Mem& package, const Years& years, const WString& appData,
-                                       InstallPrompts& prompts)
+// Passes everything on, and remembers whether the user gave up on a file
+// that another program held.
+class HeldWatch : public InstallPrompts
+{
+public:
+    explicit HeldWatch(InstallPrompts& inner) : inner(inner) {}
+
+    bool RetryLockedTarget() override
+    {
+        const bool again = inner.RetryLockedTarget();
+        gaveUp = gaveUp || !again;
+        return again;
+    }
+    void ReportCorrupted() override { inner.ReportCorrupted(); }
+    void ReportWriteFailed(const WString& target) override { inner.ReportWriteFailed(target); }
+    void ReportCannotWrite(const WString& target, uint32_t windowsError) override
+    {
+        inner.ReportCannotWrite(target, windowsError);
+    }
+    void ReportFailure(const WString& text) override { inner.ReportFailure(text); }
+    void ReportProgress(const wchar_t* line) override { inner.ReportProgress(line); }
+
+    bool gaveUp = false;
+
+private:
+    InstallPrompts& inner;
+};
+
+// A line for whoever reads the outcome: the window's text box, or the log
+// of an unattended run.
+void Tell(const WString& line)
+{
+    AppendProgress((line + L"\r\n").buffer);
+    SetupLog::Line(line);
+}
+
+// After a file that Revit took hold of part way stopped the installation:
+// which years have the new add-in and which have none, or still the old
+// one, so that nobody has to guess which Revit lost it.
+void TellEachYear(const Years& years, size_t installed, const WString& appData)
+{
+    for (size_t i = 0; i < years.size(); ++i) {
+        const WString manifest = AddinsFolderOf(appData, years[i]) + L"tarmesh.addin";
+        const bool earlier = i >= installed && GetFileAttributesW(manifest.buffer) != INVALID_FILE_ATTRIBUTES;
+        Tell(L"Revit " + WString(years[i]) + L": " +
+             (i < installed ? WString(L"installed")
+                            : earlier ? WString(L"not updated, close Revit and run the setup again")
+                                      : WString(L"not installed, close Revit and run the setup again")));
+    }
+}
+
+[[nodiscard]] InstallResult InstallForEveryYear(Mem& package, const Years& years, const WString& appData,
+                                                InstallPrompts& prompts)
 {
     Disk disk;
-    for (int32_t year : years) {
-        const WString addins = AddinsFolderOf(appData, year);
+    HeldWatch watched(prompts);
+    for (size_t i = 0; i < years.size(); ++i) {
+        const WString addins = AddinsFolderOf(appData, years[i]);
         if (!disk.FolderExists(addins))
             (void)disk.CreateFolder(addins);
-        if (ExtractPackageForYear(package, year, addins, prompts) != YearResult::Installed)
-            return false;
+        if (ExtractPackageForYear(package, years[i], addins, watched) == YearResult::Installed)
+            continue;
+        if (!watched.gaveUp)
+            return InstallResult::Failed;
+        TellEachYear(years, i, appData);
+        return InstallResult::HeldPartway;
     }
-    return true;
+    return InstallResult::Installed;
+}
+
+// A name beside `target` that no file has yet, for the old copy.
+WString AsideName(const WString& target)
+{
+    for (int32_t n = 0; n < 100; ++n) {
+        const WString name = target + (n == 0 ? WString(L"") : L"." + WString(n)) + AsideSuffix;
+        if (GetFileAttributesW(name.buffer) == INVALID_FILE_ATTRIBUTES)
+            return name;
+    }
+    return WString(L"");
+}
+
+// Windows lets the file of a running program be renamed, but neither
+// replaced nor deleted. A copy that runs (an uninstaller whose message box
+// was left open, the program started from the setup folder) is renamed
+// aside, and goes with the other leftovers at the next run.
+[[nodiscard]] bool PutInPlace(const WString& temporary, const WString& target)
+{
+    const DWORD replace = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    Disk::MakeWritable(target);
+    if (MoveFileExW(temporary.buffer, target.buffer, replace))
+        return true;
+    const DWORD error = GetLastError();
+    const WString aside = AsideName(target);
+    if (aside.length == 0 || !MoveFileExW(target.buffer, aside.buffer, MOVEFILE_WRITE_THROUGH)) {
+        SetLastError(error);
+        return false;
+    }
+    if (MoveFileExW(temporary.buffer, target.buffer, replace))
+        return true;
+    const DWORD second = GetLastError();
+    MoveFileExW(aside.buffer, target.buffer, MOVEFILE_WRITE_THROUGH);
+    SetLastError(second);
+    return false;
 }
 
 // A copy that cannot be made, or stops short (a full disk), fails the
@@ -116,52 +214,112 @@ WString CopySetupProgram(const WString& setupFolder)
     if (!program.Open(Library::ModulePath(), false, false))
         return WString(L"Installation ERROR: the setup program cannot be read.");
     if (!copy.Open(temporary, true, true))
-        return L"Installation ERROR: " + target + L" cannot be written.";
+        return CannotWriteText(target, GetLastError());
     const int32_t length = program.Size();
     const bool whole = program.CopyTo(copy) == length && copy.Commit();
     copy.Close();
-    if (!whole || !MoveFileExW(temporary.buffer, target.buffer, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!whole) {
         DeleteFileW(temporary.buffer);
-        return whole ? L"Installation ERROR: " + target + L" cannot be written."
-                     : L"Installation ERROR: " + target + L" could not be written completely; is the disk full?";
+        return L"Installation ERROR: " + target + L" could not be written completely; is the disk full?";
+    }
+    if (!PutInPlace(temporary, target)) {
+        const DWORD error = GetLastError();
+        DeleteFileW(temporary.buffer);
+        return CannotWriteText(target, error);
     }
     return WString(L"");
 }
 
 // Windows starts the uninstaller with this command line; the quotes keep a
-// profile path with blanks in one piece.
-void WriteUninstallEntry(const WString& appData, const WString& setupFolder, const WString& programCopy)
+// profile path with blanks in one piece. Every value is attempted; false
+// (and the first failure's Windows error) when any is missing.
+[[nodiscard]] bool WriteEntryValues(const WString& appData, const WString& setupFolder, const WString& programCopy)
 {
     const WString key(UninstallKey);
     const WString version(SetupVersion());
     uint32_t major = 0;
     uint32_t minor = 0;
     SplitWindowsVersion(GetWindowsVersion(), major, minor);
-    SetRegistryString(key, L"DisplayIcon", programCopy);
-    SetRegistryString(key, L"DisplayName", WString(L"tarmesh"));
-    SetRegistryString(key, L"DisplayVersion", version);
-    SetRegistryNumber(key, L"NoModify", 1);
-    SetRegistryNumber(key, L"NoRepair", 1);
-    SetRegistryString(key, L"Publisher", WString(L"Ostrel SAS"));
-    SetRegistryString(key, L"UninstallString", L"\"" + programCopy + L"\" /uninstall");
+    RegistryWrites writes;
+    writes.Note(SetRegistryString(key, L"DisplayIcon", programCopy));
+    writes.Note(SetRegistryString(key, L"DisplayName", WString(L"tarmesh")));
+    writes.Note(SetRegistryString(key, L"DisplayVersion", version));
+    writes.Note(SetRegistryNumber(key, L"NoModify", 1));
+    writes.Note(SetRegistryNumber(key, L"NoRepair", 1));
+    writes.Note(SetRegistryString(key, L"Publisher", WString(L"Ostrel SAS")));
+    writes.Note(SetRegistryString(key, L"UninstallString", L"\"" + programCopy + L"\" /uninstall"));
     // What deployment tools and package managers run to remove it unattended.
-    SetRegistryString(key, L"QuietUninstallString", L"\"" + programCopy + L"\" /uninstall /quiet");
-    SetRegistryString(key, L"Version", version);
-    SetRegistryNumber(key, L"VersionMajor", major);
-    SetRegistryNumber(key, L"VersionMinor", minor);
+    writes.Note(SetRegistryString(key, L"QuietUninstallString", L"\"" + programCopy + L"\" /uninstall /quiet"));
+    writes.Note(SetRegistryString(key, L"Version", version));
+    writes.Note(SetRegistryNumber(key, L"VersionMajor", major));
+    writes.Note(SetRegistryNumber(key, L"VersionMinor", minor));
     // Size, date and location for the installed-programs list.
-    SetRegistryString(key, L"InstallLocation", setupFolder);
-    SetRegistryString(key, L"InstallDate", InstallDateToday());
-    SetRegistryNumber(key, L"EstimatedSize", InstalledKilobytes(appData, programCopy));
+    writes.Note(SetRegistryString(key, L"InstallLocation", setupFolder));
+    writes.Note(SetRegistryString(key, L"InstallDate", InstallDateToday()));
+    writes.Note(SetRegistryNumber(key, L"EstimatedSize", InstalledKilobytes(appData, programCopy)));
+    return writes.AllWritten();
+}
+
+// An entry without its UninstallString, or with an old one, would offer a
+// removal that does not work: a partial entry goes whole. The add-in's
+// files stay; running the setup again writes the entry.
+[[nodiscard]] WString WriteUninstallEntry(const WString& appData, const WString& setupFolder,
+                                          const WString& programCopy)
+{
+    if (WriteEntryValues(appData, setupFolder, programCopy))
+        return WString(L"");
+    const DWORD error = GetLastError();
+    RegDeleteKeyW(HKEY_CURRENT_USER, UninstallKey);
+    return L"Installation ERROR: the entry in the installed-programs list cannot be written (Windows error " +
+           WString(static_cast<int32_t>(error)) + L").";
 }
 
 // An uninstall before this installation left a command that would delete
-// the setup folder at the next log-on.
-void CancelLogOnCleanUp()
+// the setup folder, with the copy just made, at the next log-on: one that
+// stays fails the installation. The message for the user, empty when no
+// command is left.
+[[nodiscard]] WString CancelLogOnCleanUp()
 {
     RegistryKey runOnce;
-    if (runOnce.Open(HKEY_CURRENT_USER, RunOnceKey, KEY_WRITE))
-        RegDeleteValueW(runOnce.Handle(), RunOnceValue);
+    LSTATUS status = ERROR_SUCCESS;
+    if (runOnce.Open(HKEY_CURRENT_USER, RunOnceKey, KEY_SET_VALUE))
+        status = RegDeleteValueW(runOnce.Handle(), RunOnceValue);
+    else
+        status = static_cast<LSTATUS>(GetLastError());
+    if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND)
+        return WString(L"");
+    return L"Installation ERROR: the pending removal of the setup folder cannot be cancelled (Windows error " +
+           WString(static_cast<int32_t>(status)) + L").";
+}
+
+// Everything that changes the user's files and registry, while no other
+// setup may: the check, every year, the copy, the clean-up and the entry.
+[[nodiscard]] InstallResult ChangeInstallation(Mem& package, const Years& years, const WString& appData,
+                                               InstallPrompts& prompts)
+{
+    SetupMutex oneSetup;
+    if (!oneSetup.Acquire()) {
+        prompts.ReportFailure(WString(L"Another tarmesh setup is running. Please let it finish, then try again."));
+        return InstallResult::Busy;
+    }
+    InstallResult result = CheckBeforeTouching(package, years, appData, prompts);
+    if (result == InstallResult::Installed)
+        result = InstallForEveryYear(package, years, appData, prompts);
+    if (result != InstallResult::Installed)
+        return result;
+    AppendProgress(L"Please wait...\r\n");
+    const WString setupFolder = SetupFolderOf(appData);
+    WString failure = CopySetupProgram(setupFolder);
+    if (failure.length == 0) {
+        SetupLog::Line(L"written " + setupFolder + L"tarmesh.exe");
+        failure = CancelLogOnCleanUp();
+    }
+    if (failure.length == 0)
+        failure = WriteUninstallEntry(appData, setupFolder, setupFolder + L"tarmesh.exe");
+    if (failure.length == 0)
+        return InstallResult::Installed;
+    prompts.ReportFailure(failure);
+    return InstallResult::Failed;
 }
 
 }  // namespace
@@ -169,6 +327,12 @@ void CancelLogOnCleanUp()
 WString AddinsFolderOf(const WString& appData, int32_t year)
 {
     return appData + L"Autodesk\\Revit\\Addins\\" + WString(year) + L"\\";
+}
+
+WString CannotWriteText(const WString& target, uint32_t windowsError)
+{
+    return L"Installation ERROR: " + target + L" cannot be written (Windows error " +
+           WString(static_cast<int32_t>(windowsError)) + L").";
 }
 
 WString SetupFolderOf(const WString& appData)
@@ -188,7 +352,6 @@ InstallResult InstallAddin(InstallPrompts& prompts)
         prompts.ReportFailure(WString(L"Installation ERROR: the application data folder cannot be found."));
         return InstallResult::Failed;
     }
-    const WString setupFolder = SetupFolderOf(appData);
     Mem package;
     if (!package.ViewBinaryResource(PackageResourceId)) {
         prompts.ReportCorrupted();
@@ -207,24 +370,10 @@ InstallResult InstallAddin(InstallPrompts& prompts)
             L"tarmesh plugin requires a version of Revit for installation.\nPlease install Revit and try again."));
         return InstallResult::NoRevit;
     }
-    SetupMutex oneSetup;
-    if (!oneSetup.Acquire()) {
-        prompts.ReportFailure(WString(L"Another tarmesh setup is running. Please let it finish, then try again."));
-        return InstallResult::Busy;
-    }
-    if (!NoFileHeld(package, years, appData, prompts))
-        return InstallResult::Busy;
-    if (!InstallForEveryYear(package, years, appData, prompts))
-        return InstallResult::Failed;
-    AppendProgress(L"Please wait...\r\n");
-    const WString copyFailure = CopySetupProgram(setupFolder);
-    if (copyFailure.length > 0) {
-        prompts.ReportFailure(copyFailure);
-        return InstallResult::Failed;
-    }
-    SetupLog::Line(L"written " + setupFolder + L"tarmesh.exe");
-    WriteUninstallEntry(appData, setupFolder, setupFolder + L"tarmesh.exe");
-    CancelLogOnCleanUp();
+    const InstallResult result = ChangeInstallation(package, years, appData, prompts);
+    if (result != InstallResult::Installed)
+        return result;
+    // Another setup may start now: the report changes nothing.
     SendStatistic(L"install");
     AppendProgress(L"Installation successful.");
     return InstallResult::Installed;

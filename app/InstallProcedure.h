@@ -25,10 +25,15 @@ enum class InstallResult
     Installed,
     Failed,   // the user has been told why, except for an empty package
     Busy,     // Revit held a file and the user gave up, or another setup runs; nothing changed
+    HeldPartway,  // Revit took hold of a file after writing began and the user gave up: some
+                  // years have no add-in now; each year's state has been told
     NoRevit,  // no Revit of the installation years; nothing written
 };
 
 InstallResult InstallAddin(InstallPrompts& prompts);
+
+// "Installation ERROR: <target> cannot be written (Windows error N)."
+WString CannotWriteText(const WString& target, uint32_t windowsError);
 
 // The paths both procedures share, below the roaming application-data
 // folder `appData` (with its final "\").

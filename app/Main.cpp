@@ -1,10 +1,11 @@
 #include <windows.h>
 
+#include "app/CommandLine.h"
 #include "app/ModeDispatch.h"
 #include "library/Library.h"
 
-// The interactive modes end with 0 whatever happened: their user learns of
-// failures from message boxes. The unattended ones tell by the exit code.
+// The interactive modes end with 0 whatever happened once their user has
+// been shown it in a message box. The unattended ones tell by the exit code.
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 {
     // The installer runs from Downloads and the uninstaller from the setup
@@ -13,7 +14,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     // from System32, never from beside the program.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     Library::Start(instance);
-    const int exitCode = RunMode(SelectMode(), instance, showCommand);
+    const int exitCode = RunMode(ReadCommandLine(), instance, showCommand);
     Library::Stop();
     return exitCode;
 }

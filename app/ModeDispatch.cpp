@@ -1,7 +1,6 @@
 #include "ModeDispatch.h"
 
-#include <cwchar>
-
+#include "app/CommandLine.h"
 #include "app/InstallProcedure.h"
 #include "app/Progress.h"
 #include "app/QuietPrompts.h"
@@ -15,37 +14,13 @@
 
 namespace {
 
-bool IsArgument(int32_t index, const wchar_t* wanted)
-{
-    const WString argument = Library::Argument(index);
-    return std::wcscmp(argument.buffer != nullptr ? argument.buffer : L"", wanted) == 0;
-}
-
-bool IsPresent(int32_t index)
-{
-    return Library::Argument(index).length > 0;
-}
-
-// After "/quiet" at `index`: nothing, or "/log" and a file, and no more.
-bool QuietArgumentsAreValid(int32_t index)
-{
-    if (!IsPresent(index + 1))
-        return true;
-    return IsArgument(index + 1, L"/log") && IsPresent(index + 2) && !IsPresent(index + 3);
-}
-
-// Where the log of a quiet run goes: its /log file, else the temporary folder.
-WString QuietLogPath(int32_t quietIndex)
-{
-    return IsPresent(quietIndex + 2) ? Library::Argument(quietIndex + 2) : SetupLog::DefaultPath();
-}
-
 int InstallExitCode(InstallResult result)
 {
     switch (result) {
     case InstallResult::Installed:
         return ExitDone;
     case InstallResult::Busy:
+    case InstallResult::HeldPartway:
         return ExitBusy;
     case InstallResult::NoRevit:
         return ExitNoRevit;
@@ -69,24 +44,63 @@ int UninstallExitCode(UninstallResult result)
     return ExitFailed;
 }
 
+const wchar_t* QuietModeName(SetupMode mode)
+{
+    switch (mode) {
+    case SetupMode::QuietInstall:
+        return L"quiet install";
+    case SetupMode::QuietUninstall:
+        return L"quiet uninstall";
+    default:
+        return L"invalid command line";
+    }
+}
+
+// Where a quiet run writes its log: the /log file, else the temporary
+// folder. As LocalSystem only a file named on the command line: that
+// account's temporary folder is one in which any user can create files,
+// and a file or link prepared there would be written with the system's
+// rights.
+WString QuietLogPath(const CommandLine& line, bool asLocalSystem)
+{
+    if (line.logPath.length > 0 || asLocalSystem)
+        return line.logPath;
+    return SetupLog::DefaultPath();
+}
+
+int QuietOutcome(const CommandLine& line, bool asLocalSystem)
+{
+    if (line.mode == SetupMode::BadCommandLine) {
+        SetupLog::Line(L"refused: invalid command line: " + line.fault);
+        return ExitBadCommandLine;
+    }
+    if (asLocalSystem) {
+        SetupLog::Line(WString(L"refused: running as LocalSystem, the add-in would go to the system's own "
+                               L"profile; deploy it in the user's context"));
+        return ExitFailed;
+    }
+    if (line.mode == SetupMode::QuietInstall) {
+        QuietPrompts prompts;
+        return InstallExitCode(InstallAddin(prompts));
+    }
+    return UninstallExitCode(UninstallAddin());
+}
+
 // No window and no message box: nobody may be there to answer, and there
 // may be no desktop at all. Whoever deploys the program this way accepts
 // the licence for the users.
-int RunQuietMode(bool install, int32_t quietIndex)
+int RunQuietMode(const CommandLine& line)
 {
-    (void)SetupLog::Open(QuietLogPath(quietIndex));
-    SetupLog::Line(L"tarmesh setup " + WString(SetupVersion()) + (install ? L", quiet install" : L", quiet uninstall") +
-                   L", " + Library::ModulePath());
-    int code = ExitFailed;
-    if (RunsAsLocalSystem()) {
-        SetupLog::Line(WString(L"refused: running as LocalSystem, the add-in would go to the system's own "
-                               L"profile; deploy it in the user's context"));
-    } else if (install) {
-        QuietPrompts prompts;
-        code = InstallExitCode(InstallAddin(prompts));
-    } else {
-        code = UninstallExitCode(UninstallAddin());
-    }
+    // Nor a system dialog, such as the one for a drive without a disc
+    // that a /log path names.
+    SetErrorMode(SEM_FAILCRITICALERRORS);
+    const bool asLocalSystem = RunsAsLocalSystem();
+    const WString logPath = QuietLogPath(line, asLocalSystem);
+    if (logPath.length > 0)
+        (void)SetupLog::Open(logPath);
+    SetupLog::Line(L"tarmesh setup " + WString(SetupVersion()) + L", " + QuietModeName(line.mode) + L", " +
+                   Library::ModulePath());
+    const int code = QuietOutcome(line, asLocalSystem);
     SetupLog::Line(L"exit code " + WString(code));
     SetupLog::Close();
     return code;
@@ -134,37 +148,26 @@ void RunMessageLoop()
 }
 
 // Without a window (no desktop to show it on) nothing could ever end the
-// message loop, so the program ends at once instead.
-void RunInteractiveMode(HINSTANCE instance, int showCommand)
+// message loop, so the program ends at once instead, and says by its exit
+// code that nothing was installed.
+int RunInteractiveMode(HINSTANCE instance, int showCommand)
 {
     RECT workArea = {};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
     RegisterSetupClass(instance);
     if (!CreateSetupWindow(instance, workArea))
-        return;
+        return ExitFailed;
     ShowWindow(SetupWindows::window, showCommand);
     UpdateWindow(SetupWindows::window);
     RunMessageLoop();
+    return ExitDone;
 }
 
 }  // namespace
 
-SetupMode SelectMode()
+int RunMode(const CommandLine& line, HINSTANCE instance, int showCommand)
 {
-    if (IsArgument(0, L"/create"))
-        return SetupMode::Create;
-    if (IsArgument(0, L"/uninstall") && IsArgument(1, L"/quiet"))
-        return QuietArgumentsAreValid(1) ? SetupMode::QuietUninstall : SetupMode::BadCommandLine;
-    if (IsArgument(0, L"/uninstall"))
-        return SetupMode::Uninstall;
-    if (IsArgument(0, L"/quiet"))
-        return QuietArgumentsAreValid(0) ? SetupMode::QuietInstall : SetupMode::BadCommandLine;
-    return SetupMode::Interactive;
-}
-
-int RunMode(SetupMode mode, HINSTANCE instance, int showCommand)
-{
-    switch (mode) {
+    switch (line.mode) {
     case SetupMode::Create:
         RunCreateMode();
         break;
@@ -172,14 +175,11 @@ int RunMode(SetupMode mode, HINSTANCE instance, int showCommand)
         RunUninstallMode();
         break;
     case SetupMode::Interactive:
-        RunInteractiveMode(instance, showCommand);
-        break;
+        return RunInteractiveMode(instance, showCommand);
     case SetupMode::QuietInstall:
-        return RunQuietMode(true, 0);
     case SetupMode::QuietUninstall:
-        return RunQuietMode(false, 1);
     case SetupMode::BadCommandLine:
-        return ExitBadCommandLine;
+        return RunQuietMode(line);
     }
     return ExitDone;
 }

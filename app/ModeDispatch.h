@@ -11,8 +11,10 @@ enum class SetupMode
     Uninstall,
     QuietInstall,    // /quiet [/log FILE]
     QuietUninstall,  // /uninstall /quiet [/log FILE]
-    BadCommandLine,  // /quiet followed by anything else
+    BadCommandLine,  // a quiet switch with anything not understood
 };
+
+struct CommandLine;
 
 // The exit codes of the unattended modes, the ones msiexec gives, which
 // deployment tools read. The interactive modes always end with Done.
@@ -22,11 +24,6 @@ constexpr int ExitBusy = 1618;  // Revit holds the add-in, or another setup runs
 constexpr int ExitNoRevit = 1633;
 constexpr int ExitBadCommandLine = 1639;
 
-// "/create", "/uninstall", "/quiet" and "/log" are matched exactly (case
-// counts, no trimming); anything else first, or no argument, is the
-// interactive installer. "/uninstall" followed by anything but "/quiet" is
-// the uninstaller as ever.
-SetupMode SelectMode();
-
-// Runs the chosen mode to its end on this thread; the exit code.
-int RunMode(SetupMode mode, HINSTANCE instance, int showCommand);
+// Runs the mode the command line chose to its end on this thread; the exit
+// code.
+int RunMode(const CommandLine& line, HINSTANCE instance, int showCommand);

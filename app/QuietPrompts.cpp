@@ -20,6 +20,11 @@ void QuietPrompts::ReportWriteFailed(const WString& target)
     SetupLog::Failure(L"cannot write " + target + L" (is the disk full?)", GetLastError());
 }
 
+void QuietPrompts::ReportCannotWrite(const WString& target, uint32_t windowsError)
+{
+    SetupLog::Failure(L"cannot write " + target, windowsError);
+}
+
 void QuietPrompts::ReportFailure(const WString& text)
 {
     SetupLog::Failure(text, GetLastError());

@@ -11,6 +11,7 @@ public:
     bool RetryLockedTarget() override;
     void ReportCorrupted() override;
     void ReportWriteFailed(const WString& target) override;
+    void ReportCannotWrite(const WString& target, uint32_t windowsError) override;
     void ReportFailure(const WString& text) override;
     void ReportProgress(const wchar_t* line) override;
 };

@@ -9,7 +9,9 @@ bool SetValue(const WString& key, const wchar_t* name, DWORD type, const void* d
     RegistryKey opened;
     if (!opened.Create(HKEY_CURRENT_USER, key.buffer))
         return false;
-    return RegSetValueExW(opened.Handle(), name, 0, type, static_cast<const BYTE*>(data), bytes) == ERROR_SUCCESS;
+    const LSTATUS status = RegSetValueExW(opened.Handle(), name, 0, type, static_cast<const BYTE*>(data), bytes);
+    SetLastError(static_cast<DWORD>(status));
+    return status == ERROR_SUCCESS;
 }
 
 }  // namespace

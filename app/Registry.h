@@ -11,8 +11,33 @@
 #include "library/TString.h"
 
 // REG_SZ with its terminator. False for an empty key name, a key that
-// cannot be opened for writing, or a value that cannot be set.
-bool SetRegistryString(const WString& key, const wchar_t* name, const WString& text);
+// cannot be opened for writing, or a value that cannot be set; the
+// registry's error code is then the thread's last error.
+[[nodiscard]] bool SetRegistryString(const WString& key, const wchar_t* name, const WString& text);
 
 // REG_DWORD, on the same terms.
-bool SetRegistryNumber(const WString& key, const wchar_t* name, uint32_t value);
+[[nodiscard]] bool SetRegistryNumber(const WString& key, const wchar_t* name, uint32_t value);
+
+// A series of writes, every one attempted: the first failure's error is
+// kept.
+class RegistryWrites
+{
+public:
+    void Note(bool written)
+    {
+        if (!written && firstError == ERROR_SUCCESS) {
+            const DWORD error = GetLastError();
+            firstError = error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+        }
+    }
+    // True when every write succeeded; else the first failure's error is
+    // the thread's last error.
+    [[nodiscard]] bool AllWritten() const
+    {
+        SetLastError(firstError);
+        return firstError == ERROR_SUCCESS;
+    }
+
+private:
+    DWORD firstError = ERROR_SUCCESS;
+};

@@ -1,6 +1,50 @@
 #include "SetupMutex.h"
 
-const wchar_t* const SetupMutexName = L"Local\\tarmesh-setup";
+#include <aclapi.h>
+#include <sddl.h>
+
+#include "app/SetupLog.h"
+#include "host/UserAccount.h"
+
+namespace {
+
+// A security descriptor made from SDDL, freed on every path.
+class SecurityDescriptor
+{
+public:
+    explicit SecurityDescriptor(const WString& sddl)
+    {
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.buffer, SDDL_REVISION_1, &descriptor, nullptr);
+    }
+    SecurityDescriptor(const SecurityDescriptor&) = delete;
+    SecurityDescriptor& operator=(const SecurityDescriptor&) = delete;
+    virtual ~SecurityDescriptor()
+    {
+        if (descriptor != nullptr)
+            LocalFree(descriptor);
+    }
+
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+};
+
+// True when the mutex's owner is the account `sid` names.
+bool IsOwnedBy(HANDLE mutex, const WString& sid)
+{
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+        return false;
+    LPWSTR text = nullptr;
+    const bool same = owner != nullptr && ConvertSidToStringSidW(owner, &text) &&
+                      CompareStringOrdinal(text, -1, sid.buffer, -1, TRUE) == CSTR_EQUAL;
+    if (text != nullptr)
+        LocalFree(text);
+    LocalFree(descriptor);
+    return same;
+}
+
+}  // namespace
 
 SetupMutex::~SetupMutex()
 {
@@ -10,12 +54,25 @@ SetupMutex::~SetupMutex()
         CloseHandle(mutex);
 }
 
+WString SetupMutex::Name()
+{
+    return L"Global\\tarmesh-setup-" + CurrentUserSid();
+}
+
 bool SetupMutex::Acquire()
 {
-    if (mutex == nullptr)
-        mutex = CreateMutexW(nullptr, FALSE, SetupMutexName);
-    if (mutex == nullptr)
-        return false;
+    const WString sid = CurrentUserSid();
+    // Owned by the user and open to nobody else, so that the owner tells a
+    // setup of this user's from a squatter's mutex.
+    SecurityDescriptor onlyTheUser(L"O:" + sid + L"D:P(A;;GA;;;" + sid + L")");
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, onlyTheUser.descriptor, FALSE};
+    mutex = CreateMutexW(onlyTheUser.descriptor != nullptr ? &attributes : nullptr, FALSE, Name().buffer);
+    const DWORD created = GetLastError();
+    if (mutex == nullptr || (created == ERROR_ALREADY_EXISTS && !IsOwnedBy(mutex, sid))) {
+        SetupLog::Line(WString(L"the setup mutex of this user cannot be had, or another account made it; going on "
+                               L"without it"));
+        return true;
+    }
     // A setup that died holding it left it abandoned: it is free again.
     const DWORD waited = WaitForSingleObject(mutex, 0);
     owned = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;

@@ -21,6 +21,11 @@ void SetupPrompts::ReportWriteFailed(const WString& target)
     MessageBoxW(SetupWindows::window, text.buffer, L"Error", MB_ICONERROR);
 }
 
+void SetupPrompts::ReportCannotWrite(const WString& target, uint32_t windowsError)
+{
+    ReportFailure(CannotWriteText(target, windowsError));
+}
+
 void SetupPrompts::ReportFailure(const WString& text)
 {
     MessageBoxW(SetupWindows::window, text.buffer, L"Error", MB_ICONERROR);

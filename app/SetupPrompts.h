@@ -12,6 +12,7 @@ public:
     bool RetryLockedTarget() override;
     void ReportCorrupted() override;
     void ReportWriteFailed(const WString& target) override;
+    void ReportCannotWrite(const WString& target, uint32_t windowsError) override;
     void ReportFailure(const WString& text) override;
     // The short sleep lets the window show each line as it comes.
     void ReportProgress(const wchar_t* line) override;

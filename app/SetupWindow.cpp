@@ -97,14 +97,17 @@ void OnInstall()
     UpdateWindow(SetupWindows::window);
     Sleep(10);
     SetupPrompts prompts;
-    if (InstallAddin(prompts) == InstallResult::Installed) {
+    const InstallResult result = InstallAddin(prompts);
+    if (result == InstallResult::Installed) {
         MessageBoxW(SetupWindows::window, L"Installation successful.", L"Installation complete",
                     MB_ICONINFORMATION);
         return;
     }
     // The user may try again at once; the tick stays, and so does the
-    // focus, so that Enter does not land on Quit.
-    LoadLicenceText();
+    // focus, so that Enter does not land on Quit. What each year holds
+    // after a part-way stop stays in view.
+    if (result != InstallResult::HeldPartway)
+        LoadLicenceText();
     SetControlsEnabled(true);
     if (IsChild(SetupWindows::window, focused))
         SetFocus(focused);

@@ -48,29 +48,50 @@ bool RemoveAddinOfYear(Disk& disk, const WString& addins)
     return true;
 }
 
-// The files of every year that the removal would delete, looked at before
-// the first one goes.
-bool AnyFileHeld(Disk& disk, const WString& appData)
+Disk::Obstacle FirstObstacle(Disk& disk, const WString& appData)
 {
     for (int32_t year = FirstInstallationYear; year <= LastInstallationYear; ++year) {
         const WString addins = AddinsFolderOf(appData, year);
-        WString held = addins + L"tarmesh.addin";
-        if (!Disk::IsHeld(held))
-            held = disk.FirstHeldFile(addins + AddinSubfolder);
-        if (held.length > 0) {
-            SetupLog::Failure(L"held by another program: " + held, GetLastError());
-            return true;
-        }
+        Disk::Obstacle obstacle = Disk::ObstacleTo(addins + L"tarmesh.addin");
+        if (!obstacle.Blocks())
+            obstacle = disk.FirstObstacleBelow(addins + AddinSubfolder);
+        if (obstacle.Blocks())
+            return obstacle;
     }
+    return Disk::Obstacle();
+}
+
+// The files of every year that the removal would delete, looked at before
+// the first one goes; Removed when nothing stands in the way.
+UninstallResult CheckBeforeRemoving(Disk& disk, const WString& appData)
+{
+    const Disk::Obstacle obstacle = FirstObstacle(disk, appData);
+    if (!obstacle.Blocks())
+        return UninstallResult::Removed;
+    const bool held = obstacle.kind == Disk::Obstacle::Kind::Held;
+    SetupLog::Failure((held ? L"held by another program: " : L"cannot remove ") + obstacle.path,
+                      obstacle.windowsError);
+    return held ? UninstallResult::Held : UninstallResult::Failed;
+}
+
+// Gone already is as good as deleted.
+[[nodiscard]] bool DeleteUninstallEntry()
+{
+    const LSTATUS status = RegDeleteKeyW(HKEY_CURRENT_USER, UninstallKey);
+    if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) {
+        SetupLog::Line(WString(L"removed the uninstall entry"));
+        return true;
+    }
+    SetupLog::Failure(WString(L"cannot remove the uninstall entry"), static_cast<uint32_t>(status));
     return false;
 }
 
+// Without it the setup folder stays, which costs disk space and nothing
+// else: the removal goes on.
 void LeaveLogOnCleanUp(const WString& command)
 {
-    RegistryKey runOnce;
-    if (runOnce.Create(HKEY_CURRENT_USER, RunOnceKey))
-        RegSetValueExW(runOnce.Handle(), RunOnceValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.buffer),
-                       static_cast<DWORD>((command.length + 1) * sizeof(wchar_t)));
+    if (!SetRegistryString(WString(RunOnceKey), RunOnceValue, command))
+        SetupLog::Failure(L"cannot leave the log-on command " + command, GetLastError());
 }
 
 }  // namespace
@@ -81,6 +102,33 @@ WString LogOnCleanUpCommand(const WString& appData)
     return L"cmd.exe /c RD /S /Q \"" + folder.Left(folder.length - 1) + L"\"";
 }
 
+namespace {
+
+// Everything that changes the user's files and registry, while no other
+// setup may.
+UninstallResult RemoveInstallation(Disk& disk, const WString& appData)
+{
+    SetupMutex oneSetup;
+    if (!oneSetup.Acquire()) {
+        SetupLog::Line(WString(L"another tarmesh setup is running"));
+        return UninstallResult::AnotherSetup;
+    }
+    const UninstallResult checked = CheckBeforeRemoving(disk, appData);
+    if (checked != UninstallResult::Removed)
+        return checked;
+    for (int32_t year = FirstInstallationYear; year <= LastInstallationYear; ++year) {
+        if (!RemoveAddinOfYear(disk, AddinsFolderOf(appData, year)))
+            return UninstallResult::Failed;
+    }
+    RemoveTemporaryFiles(SetupFolderOf(appData));
+    if (!DeleteUninstallEntry())
+        return UninstallResult::Failed;
+    LeaveLogOnCleanUp(LogOnCleanUpCommand(appData));
+    return UninstallResult::Removed;
+}
+
+}  // namespace
+
 UninstallResult UninstallAddin()
 {
     Disk disk;
@@ -89,21 +137,9 @@ UninstallResult UninstallAddin()
     // program was started.
     if (appData.length == 0)
         return UninstallResult::Failed;
-    SetupMutex oneSetup;
-    if (!oneSetup.Acquire()) {
-        SetupLog::Line(WString(L"another tarmesh setup is running"));
-        return UninstallResult::AnotherSetup;
-    }
-    if (AnyFileHeld(disk, appData))
-        return UninstallResult::Held;
-    for (int32_t year = FirstInstallationYear; year <= LastInstallationYear; ++year) {
-        if (!RemoveAddinOfYear(disk, AddinsFolderOf(appData, year)))
-            return UninstallResult::Failed;
-    }
-    RemoveTemporaryFiles(SetupFolderOf(appData));
-    RegDeleteKeyW(HKEY_CURRENT_USER, UninstallKey);
-    SetupLog::Line(WString(L"removed the uninstall entry"));
-    LeaveLogOnCleanUp(LogOnCleanUpCommand(appData));
-    SendStatistic(L"uninstall");
-    return UninstallResult::Removed;
+    const UninstallResult result = RemoveInstallation(disk, appData);
+    // Another setup may start now: the report changes nothing.
+    if (result == UninstallResult::Removed)
+        SendStatistic(L"uninstall");
+    return result;
 }

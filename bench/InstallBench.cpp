@@ -53,6 +53,7 @@ public:
     }
     void ReportCorrupted() override { ++corrupted; }
     void ReportWriteFailed(const WString&) override { ++corrupted; }
+    void ReportCannotWrite(const WString&, uint32_t) override { ++corrupted; }
     void ReportProgress(const wchar_t*) override { ++progressLines; }
 
     int32_t progressLines = 0;
@@ -152,7 +153,7 @@ int Run()
     int32_t held = 0;
     for (int32_t i = 0; i < years; ++i) {
         const int32_t year = yearsGiven > 0 ? _wtoi(Library::Argument(2 + i).buffer) : defaultYears[i];
-        held += FindHeldFile(package, year, addinsRoot + WString(year) + L"\\").length > 0 ? 1 : 0;
+        held += FindObstacle(package, year, addinsRoot + WString(year) + L"\\").Blocks() ? 1 : 0;
     }
     QueryPerformanceCounter(&checkEnd);
     std::printf("files %d\n", prompts.progressLines);

@@ -292,10 +292,12 @@ bool Disk::DeleteFolder(const WString& path, bool goOnAfterFileFailure, bool kee
     return keepTop || _wrmdir(path.buffer) == 0;
 }
 
-bool Disk::IsHeld(const WString& filePath)
+Disk::Obstacle Disk::ObstacleTo(const WString& filePath)
 {
+    Obstacle obstacle;
     if (filePath.length == 0)
-        return false;
+        return obstacle;
+    MakeWritable(filePath);
     // Write and delete access together is what replacing or removing the
     // file needs; a mapped image refuses the one, a file open without
     // sharing the other.
@@ -304,10 +306,29 @@ bool Disk::IsHeld(const WString& filePath)
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         CloseHandle(file);
-        return false;
+        return obstacle;
     }
     const DWORD error = GetLastError();
-    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        return obstacle;
+    obstacle.kind = IsHeldError(error) ? Obstacle::Kind::Held : Obstacle::Kind::Refused;
+    obstacle.path = filePath;
+    obstacle.windowsError = error;
+    return obstacle;
+}
+
+void Disk::MakeWritable(const WString& filePath)
+{
+    const DWORD attributes = GetFileAttributesW(filePath.buffer);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        SetFileAttributesW(filePath.buffer, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+}
+
+bool Disk::IsHeldError(uint32_t windowsError)
+{
+    return windowsError == ERROR_SHARING_VIOLATION || windowsError == ERROR_LOCK_VIOLATION ||
+           windowsError == ERROR_USER_MAPPED_FILE;
 }
 
 bool Disk::SamePath(const WString& a, const WString& b)
@@ -315,17 +336,18 @@ bool Disk::SamePath(const WString& a, const WString& b)
     return CompareStringOrdinal(a.buffer, a.length, b.buffer, b.length, TRUE) == CSTR_EQUAL;
 }
 
-WString Disk::FirstHeldFile(const WString& folder)
+Disk::Obstacle Disk::FirstObstacleBelow(const WString& folder)
 {
     if (!EndsWithSeparator(folder) || !FolderExists(folder))
-        return WString(L"");
+        return Obstacle();
     OwnedStringList files;
     List(&files.items, folder + L"*.*", Recurse | Files, nullptr, nullptr);
     for (const WString* file : files.items) {
-        if (IsHeld(*file))
-            return *file;
+        Obstacle obstacle = ObstacleTo(*file);
+        if (obstacle.Blocks())
+            return obstacle;
     }
-    return WString(L"");
+    return Obstacle();
 }
 
 bool Disk::DeleteFiles(const WString& folder, bool goOnAfterFileFailure)
@@ -333,6 +355,7 @@ bool Disk::DeleteFiles(const WString& folder, bool goOnAfterFileFailure)
     OwnedStringList files;
     List(&files.items, folder + L"*.*", Recurse | Files, nullptr, nullptr);
     for (const WString* file : files.items) {
+        MakeWritable(*file);
         if (!DeleteFileW(file->buffer) && !goOnAfterFileFailure)
             return false;
     }

@@ -44,7 +44,7 @@ public:
     // On failure the levels already made stay.
     [[nodiscard]] bool CreateFolder(const WString& path);
 
-    // Deletes every file below the folder, hidden ones too, then every
+    // Deletes every file below the folder, hidden and read-only ones too, then every
     // subfolder, deepest first. The path must end with its separator. A file
     // that cannot be deleted ends the work at once unless
     // goOnAfterFileFailure; a folder that cannot be removed always does.
@@ -52,19 +52,43 @@ public:
     // was to go has gone; what went before a failure stays gone.
     bool DeleteFolder(const WString& path, bool goOnAfterFileFailure, bool keepTop);
 
-    // True when another program holds the file so that it can be neither
-    // rewritten nor deleted now: a library that Revit has loaded, a file
-    // open without sharing. Opening it to find out changes nothing in it;
-    // a missing file is not held.
-    [[nodiscard]] static bool IsHeld(const WString& filePath);
+    // What stops a file from being replaced or deleted now. Held: another
+    // program holds it (a library that Revit has loaded, a file open
+    // without sharing): a sharing or lock violation, which goes when that
+    // program ends. Refused: any other reason (access denied), which
+    // waiting does not mend. Opening the file to find out changes nothing
+    // in it, except that a read-only file is made writable first: the
+    // files looked at are the program's own. A missing file is free.
+    struct Obstacle
+    {
+        enum class Kind
+        {
+            None,
+            Held,
+            Refused,
+        };
+        Kind kind = Kind::None;
+        WString path;
+        uint32_t windowsError = 0;
+
+        [[nodiscard]] bool Blocks() const { return kind != Kind::None; }
+    };
+    [[nodiscard]] static Obstacle ObstacleTo(const WString& filePath);
+
+    // Clears the read-only attribute of an existing file, so that it can be
+    // rewritten, renamed over or deleted.
+    static void MakeWritable(const WString& filePath);
+
+    // True for the errors another program's open file or lock gives.
+    [[nodiscard]] static bool IsHeldError(uint32_t windowsError);
 
     // True when the two paths name the same file as Windows compares names:
     // ordinal, letter case ignored.
     [[nodiscard]] static bool SamePath(const WString& a, const WString& b);
 
-    // The first file below the folder, hidden ones too, that IsHeld; the
-    // empty text when there is none (or no folder).
-    [[nodiscard]] WString FirstHeldFile(const WString& folder);
+    // The obstacle of the first file below the folder, hidden ones too,
+    // that has one; none when there is none (or no folder).
+    [[nodiscard]] Obstacle FirstObstacleBelow(const WString& folder);
 
     // Lists the entries that match the last part of the pattern, in the
     // platform's enumeration order, a subfolder's content right after the

@@ -39,6 +39,11 @@ WString Library::Argument(int32_t index)
     return result;
 }
 
+int32_t Library::ArgumentCount()
+{
+    return splitCount > 0 ? splitCount - 1 : 0;
+}
+
 WString Library::ModulePath()
 {
     return modulePath != nullptr ? *modulePath : WString(L"");

@@ -21,6 +21,8 @@ public:
     // Argument `index` after the program's own path, with one pair of
     // enclosing double quotes removed; the empty string when there is none.
     static WString Argument(int32_t index);
+    // How many arguments follow the program's own path, empty ones included.
+    static int32_t ArgumentCount();
     static WString ModulePath();
     static HINSTANCE Instance();
 

@@ -2,7 +2,8 @@
 
 // Owner of one open registry key. It holds a key only once the open has
 // succeeded, closes it in its destructor and is never copied, so a key is
-// closed exactly once on every path.
+// closed exactly once on every path. A failed open leaves the registry's
+// error code as the thread's last error.
 
 #include <windows.h>
 
@@ -18,8 +19,11 @@ public:
     {
         Close();
         HKEY opened = nullptr;
-        if (RegOpenKeyExW(root, name, 0, access, &opened) != ERROR_SUCCESS)
+        const LSTATUS status = RegOpenKeyExW(root, name, 0, access, &opened);
+        if (status != ERROR_SUCCESS) {
+            SetLastError(static_cast<DWORD>(status));
             return false;
+        }
         key = opened;
         return true;
     }
@@ -30,8 +34,11 @@ public:
         Close();
         wchar_t noClass[] = L"";
         HKEY opened = nullptr;
-        if (RegCreateKeyExW(root, name, 0, noClass, 0, KEY_WRITE, nullptr, &opened, nullptr) != ERROR_SUCCESS)
+        const LSTATUS status = RegCreateKeyExW(root, name, 0, noClass, 0, KEY_WRITE, nullptr, &opened, nullptr);
+        if (status != ERROR_SUCCESS) {
+            SetLastError(static_cast<DWORD>(status));
             return false;
+        }
         key = opened;
         return true;
     }

@@ -12,6 +12,7 @@
 
 const wchar_t* const AddinSubfolder = L"tarmesh\\";
 const wchar_t* const TemporarySuffix = L".tarmesh-new";
+const wchar_t* const AsideSuffix = L".tarmesh-old";
 
 namespace {
 
@@ -29,18 +30,29 @@ bool IsTopLevel(const WString& relativePath)
     return FolderPart(relativePath).length == 0;
 }
 
+// True to try again: the user is asked while another program holds the
+// target; any other failure is reported and ends the work.
+[[nodiscard]] bool RetryAfter(uint32_t error, const WString& target, ExtractionPrompts& prompts)
+{
+    if (Disk::IsHeldError(error))
+        return prompts.RetryLockedTarget();
+    prompts.ReportCannotWrite(target, error);
+    return false;
+}
+
 // The folders are made only when the first open fails: a folder check (a
 // path search and a listing) cost as much as writing the file, while a
 // failed open happens once per new folder. A folder that cannot be made
-// shows up as a target that cannot be opened, which the user is asked about.
+// shows up as a target that cannot be opened.
 [[nodiscard]] bool OpenTarget(File& file, const WString& target, ExtractionPrompts& prompts)
 {
     if (file.Open(target, true, true))
         return true;
     Disk disk;
     (void)disk.CreateFolder(FolderPart(target));
+    Disk::MakeWritable(target);
     while (!file.Open(target, true, true)) {
-        if (!prompts.RetryLockedTarget())
+        if (!RetryAfter(GetLastError(), target, prompts))
             return false;
     }
     return true;
@@ -131,11 +143,12 @@ struct Manifest
 // Gone already is as good as removed.
 [[nodiscard]] bool RemoveManifest(const WString& path, ExtractionPrompts& prompts)
 {
+    Disk::MakeWritable(path);
     while (!DeleteFileW(path.buffer)) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
             return true;
-        if (!prompts.RetryLockedTarget())
+        if (!RetryAfter(error, path, prompts))
             return false;
     }
     return true;
@@ -154,7 +167,7 @@ struct Manifest
     if (!WriteTarget(temporary, unpacked, true, target, prompts))
         return false;
     while (!MoveFileExW(temporary.buffer, target.buffer, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        if (!prompts.RetryLockedTarget()) {
+        if (!RetryAfter(GetLastError(), target, prompts)) {
             DeleteFileW(temporary.buffer);
             return false;
         }
@@ -247,26 +260,30 @@ YearResult ExtractPackageForYear(Mem& package, int32_t year, const WString& addi
     return YearResult::Installed;
 }
 
-WString FindHeldFile(Mem& package, int32_t year, const WString& addinsFolder)
+Disk::Obstacle FindObstacle(Mem& package, int32_t year, const WString& addinsFolder)
 {
     const int32_t count = ReadEntryCount(package);
     std::vector<Manifest> manifests;
     if (count > 0 && FindManifests(package, count, year, manifests)) {
         for (const Manifest& manifest : manifests) {
-            const WString path = addinsFolder + manifest.relativePath;
-            if (Disk::IsHeld(path))
-                return path;
+            Disk::Obstacle obstacle = Disk::ObstacleTo(addinsFolder + manifest.relativePath);
+            if (obstacle.Blocks())
+                return obstacle;
         }
     }
     Disk disk;
-    return disk.FirstHeldFile(addinsFolder + AddinSubfolder);
+    return disk.FirstObstacleBelow(addinsFolder + AddinSubfolder);
 }
 
 void RemoveTemporaryFiles(const WString& folder)
 {
     Disk disk;
-    OwnedStringList leftovers;
-    disk.List(&leftovers.items, folder + L"*" + TemporarySuffix, Disk::Files, nullptr, nullptr);
-    for (const WString* leftover : leftovers.items)
-        DeleteFileW(leftover->buffer);
+    for (const wchar_t* suffix : {TemporarySuffix, AsideSuffix}) {
+        OwnedStringList leftovers;
+        disk.List(&leftovers.items, folder + L"*" + suffix, Disk::Files, nullptr, nullptr);
+        for (const WString* leftover : leftovers.items) {
+            Disk::MakeWritable(*leftover);
+            DeleteFileW(leftover->buffer);
+        }
+    }
 }

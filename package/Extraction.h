@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "library/Disk.h"
 #include "library/Mem.h"
 #include "library/TString.h"
 
@@ -13,9 +14,12 @@ class ExtractionPrompts
 {
 public:
     virtual ~ExtractionPrompts() = default;
-    // A target cannot be opened for writing (Revit holds it): true to try
-    // again, false to give up.
+    // A target cannot be opened for writing because another program (Revit)
+    // holds it: true to try again, false to give up.
     virtual bool RetryLockedTarget() = 0;
+    // A target cannot be written for another reason (access denied, a
+    // folder that cannot be made), which waiting does not mend.
+    virtual void ReportCannotWrite(const WString& target, uint32_t windowsError) = 0;
     // The package is damaged: "Installation ERROR: archive data corrupted."
     virtual void ReportCorrupted() = 0;
     // A target could not be written completely (a full disk).
@@ -77,11 +81,16 @@ extern const wchar_t* const TemporarySuffix;
 
 // The first existing file of the year that installing it would replace or
 // delete (its manifest and everything below the add-in subfolder) and that
-// another program holds; the empty text when none is held. Looked for
-// before anything is touched, so that the user can close Revit while every
-// year is still as it was.
-[[nodiscard]] WString FindHeldFile(Mem& package, int32_t year, const WString& addinsFolder);
+// cannot be replaced now, with the reason; none when every one can. Looked
+// for before anything is touched, so that the user can close Revit while
+// every year is still as it was. Read-only files are made writable.
+[[nodiscard]] Disk::Obstacle FindObstacle(Mem& package, int32_t year, const WString& addinsFolder);
 
-// Removes what a cut installation left under temporary names in the
-// folder (its files only, not below).
+// Appended to the name of the setup program's old copy when it runs and so
+// cannot be replaced: it is renamed aside instead, until a later run.
+extern const wchar_t* const AsideSuffix;
+
+// Removes what a cut installation left under temporary names, and old
+// copies renamed aside, in the folder (its files only, not below). A file
+// still in use stays for a later run.
 void RemoveTemporaryFiles(const WString& folder);

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "app/CommandLine.h"
 #include "support/ChildProcess.h"
 
 namespace {
@@ -16,48 +18,100 @@ std::string ModeFor(const std::wstring& arguments)
     return ParseProbeLines(child.output)["mode"];
 }
 
+CommandLine Parse(std::initializer_list<const wchar_t*> arguments)
+{
+    std::vector<WString> split;
+    for (const wchar_t* argument : arguments)
+        split.emplace_back(argument);
+    return ParseCommandLine(split);
+}
+
+std::wstring Fault(std::initializer_list<const wchar_t*> arguments)
+{
+    const CommandLine line = Parse(arguments);
+    EXPECT_EQ(line.mode, SetupMode::BadCommandLine);
+    return line.fault.buffer != nullptr ? line.fault.buffer : L"";
+}
+
 }  // namespace
 
-TEST(ModeDispatch, OnlyExactFirstArgumentSelectsAMode)
+TEST(CommandLine, OnlyExactCreateAndUninstallSelectTheirModes)
 {
-    EXPECT_EQ(ModeFor(L""), "interactive");
-    EXPECT_EQ(ModeFor(L"/help"), "interactive");
-    EXPECT_EQ(ModeFor(L"/UNINSTALL"), "interactive");
-    EXPECT_EQ(ModeFor(L"/uninstall2"), "interactive");
-    EXPECT_EQ(ModeFor(L"\" /uninstall\""), "interactive");
-    EXPECT_EQ(ModeFor(L"x /uninstall"), "interactive");
-    EXPECT_EQ(ModeFor(L"/uninstall"), "uninstall");
-    EXPECT_EQ(ModeFor(L"/uninstall /create extra"), "uninstall");
+    EXPECT_EQ(Parse({}).mode, SetupMode::Interactive);
+    EXPECT_EQ(Parse({L"/help"}).mode, SetupMode::Interactive);
+    EXPECT_EQ(Parse({L"/UNINSTALL"}).mode, SetupMode::Interactive);
+    EXPECT_EQ(Parse({L"/uninstall2"}).mode, SetupMode::Interactive);
+    EXPECT_EQ(Parse({L" /uninstall"}).mode, SetupMode::Interactive);
+    EXPECT_EQ(Parse({L"x", L"/uninstall"}).mode, SetupMode::Interactive);
+    EXPECT_EQ(Parse({L"/uninstall"}).mode, SetupMode::Uninstall);
+    EXPECT_EQ(Parse({L"/uninstall", L"/create", L"extra"}).mode, SetupMode::Uninstall);
+    EXPECT_EQ(Parse({L"/create"}).mode, SetupMode::Create);
+    EXPECT_EQ(Parse({L"/create", L"/quiet", L"b", L"c", L"d"}).mode, SetupMode::Create) << "paths, not switches";
+    EXPECT_EQ(Parse({L"/CREATE"}).mode, SetupMode::Interactive);
+}
+
+// Administrators type the switches of other installers out of habit; each
+// must run unattended rather than open a window nobody will see.
+TEST(CommandLine, EveryQuietSwitchInAnyCaseRunsUnattended)
+{
+    for (const wchar_t* quiet : {L"/quiet", L"/QUIET", L"/Quiet", L"/qn", L"/QN", L"/q", L"/s", L"/S", L"/silent",
+                                 L"/SILENT", L"/verysilent", L"/VerySilent"}) {
+        const CommandLine install = Parse({quiet});
+        EXPECT_EQ(install.mode, SetupMode::QuietInstall) << Utf8(quiet);
+        EXPECT_TRUE(install.IsQuiet());
+        EXPECT_EQ(install.logPath.length, 0);
+        EXPECT_EQ(Parse({L"/uninstall", quiet}).mode, SetupMode::QuietUninstall) << Utf8(quiet);
+    }
+    const CommandLine logged = Parse({L"/quiet", L"/log", L"C:\\a b.log"});
+    EXPECT_EQ(logged.mode, SetupMode::QuietInstall);
+    EXPECT_STREQ(logged.logPath.buffer, L"C:\\a b.log");
+    const CommandLine before = Parse({L"/uninstall", L"/LOG", L"x.log", L"/S"});
+    EXPECT_EQ(before.mode, SetupMode::QuietUninstall);
+    EXPECT_STREQ(before.logPath.buffer, L"x.log");
+    EXPECT_FALSE(Parse({L"/uninstall"}).IsQuiet());
+    EXPECT_FALSE(Parse({L"/help"}).IsQuiet());
+}
+
+// A quiet line with anything not understood does nothing, and says what.
+// A wrongly written "/uninstall" must never install instead.
+TEST(CommandLine, AnythingNotUnderstoodInAQuietLineIsRefusedWithItsReason)
+{
+    EXPECT_EQ(Fault({L"/quiet", L"", L"junk"}), L"argument 2 is empty");
+    EXPECT_EQ(Fault({L"/quiet", L"junk"}), L"unknown argument \"junk\"");
+    EXPECT_EQ(Fault({L"/UNINSTALL", L"/quiet"}), L"unknown argument \"/UNINSTALL\"");
+    EXPECT_EQ(Fault({L"x", L"/quiet"}), L"unknown argument \"x\"");
+    EXPECT_EQ(Fault({L"/uninstall", L"x", L"/quiet"}), L"unknown argument \"x\"");
+    EXPECT_EQ(Fault({L"/uninstall", L"/quiet", L"/passive"}), L"unknown argument \"/passive\"");
+    EXPECT_EQ(Fault({L"/quiet", L"/log"}), L"/log is not followed by a file");
+    EXPECT_EQ(Fault({L"/quiet", L"/log", L""}), L"/log is not followed by a file");
+    EXPECT_EQ(Fault({L"/quiet", L"/log", L"/qn"}), L"/log is not followed by a file");
+    EXPECT_EQ(Fault({L"/quiet", L"/log", L"a", L"/log", L"b"}), L"/log is given twice");
+    // The refusal is still written to a log named on the line.
+    const CommandLine refused = Parse({L"/quiet", L"junk", L"/log", L"C:\\deploy.log"});
+    EXPECT_EQ(refused.mode, SetupMode::BadCommandLine);
+    EXPECT_TRUE(refused.IsQuiet());
+    EXPECT_STREQ(refused.logPath.buffer, L"C:\\deploy.log");
+}
+
+// The program's own split of its command line reaches the same parse.
+TEST(ModeDispatch, TheRunningProgramsArgumentsReachTheParse)
+{
     EXPECT_EQ(ModeFor(L"\"/create\""), "create") << "enclosing quotes are removed";
-    EXPECT_EQ(ModeFor(L"/create"), "create");
-    EXPECT_EQ(ModeFor(L"/create a b c d e"), "create");
-    EXPECT_EQ(ModeFor(L"/quiet"), "quiet-install");
-    EXPECT_EQ(ModeFor(L"/quiet /log \"C:\\a b.log\""), "quiet-install");
-    EXPECT_EQ(ModeFor(L"/uninstall /quiet"), "quiet-uninstall");
-    EXPECT_EQ(ModeFor(L"/uninstall /quiet /log x.log"), "quiet-uninstall");
-    EXPECT_EQ(ModeFor(L"/QUIET"), "interactive");
-    EXPECT_EQ(ModeFor(L"/uninstall x /quiet"), "uninstall");
-    for (const wchar_t* bad : {L"/quiet /log", L"/quiet x", L"/quiet /log a b", L"/quiet /LOG a",
-                               L"/uninstall /quiet /log", L"/uninstall /quiet /passive"})
-        EXPECT_EQ(ModeFor(bad), "bad-command-line") << Utf8(bad);
+    EXPECT_EQ(ModeFor(L"/uninstall /Quiet /log \"C:\\a b.log\""), "quiet-uninstall");
+    EXPECT_EQ(ModeFor(L"/quiet \"\" junk"), "bad-command-line") << "an empty argument is counted";
 }
 
 // These tests have no display: the interactive installer, which cannot make
-// its window, must end rather than wait for a window that never comes.
-TEST(ModeDispatch, SetupProgramEndsWithExitCodeZeroInEveryMode)
+// its window, must end rather than wait for a window that never comes, and
+// say that it installed nothing.
+TEST(ModeDispatch, SetupProgramEndsAndTellsByItsExitCodeInEveryMode)
 {
-    for (const wchar_t* arguments :
-         {L"/create", L"/create \"C:\\Out\\\"", L"/uninstall", L"/uninstall x", L"", L"/help"}) {
+    for (const auto& [arguments, code] : std::vector<std::pair<const wchar_t*, DWORD>>{
+             {L"/create", 0}, {L"/create \"C:\\Out\\\"", 0}, {L"/uninstall", 0}, {L"/uninstall x", 0}, {L"", 1603}, {L"/help", 1603},
+             {L"/quiet /log", 1639}, {L"/uninstall /quiet extra", 1639}}) {
         const ChildResult child = RunChild(SetupProgram, L"\"" + SetupProgram + L"\" " + arguments);
         EXPECT_TRUE(child.started);
         EXPECT_TRUE(child.finished) << Utf8(arguments);
-        EXPECT_EQ(child.exitCode, 0u) << Utf8(arguments);
-    }
-    // Unattended runs tell by the exit code; a command line they do not
-    // know does nothing at all.
-    for (const wchar_t* arguments : {L"/quiet /log", L"/uninstall /quiet extra"}) {
-        const ChildResult child = RunChild(SetupProgram, L"\"" + SetupProgram + L"\" " + arguments);
-        EXPECT_TRUE(child.finished) << Utf8(arguments);
-        EXPECT_EQ(child.exitCode, 1639u) << Utf8(arguments);
+        EXPECT_EQ(child.exitCode, code) << Utf8(arguments);
     }
 }

@@ -14,6 +14,7 @@
 
 #include <windows.h>
 
+#include "app/CommandLine.h"
 #include "app/ModeDispatch.h"
 #include "library/Library.h"
 #include "library/Log.h"
@@ -58,7 +59,7 @@ void PrintArguments()
     for (int32_t i = -1; i <= 6; ++i)
         Print(WString(L"[") + WString(i) + L"]=" + Library::Argument(i));
     Print(WString(L"path=") + Library::ModulePath());
-    Print(WString(L"mode=") + ModeName(SelectMode()));
+    Print(WString(L"mode=") + ModeName(ReadCommandLine().mode));
 }
 
 void WarnEachArgument(int32_t count)

@@ -29,6 +29,7 @@ public:
     }
     void ReportCorrupted() override { ++corrupted; }
     void ReportWriteFailed(const WString& target) override { failedWrites += target.buffer; }
+    void ReportCannotWrite(const WString& target, uint32_t) override { failedWrites += target.buffer; }
     void ReportProgress(const wchar_t* line) override { progress += line; }
 
     std::function<bool()> retry;

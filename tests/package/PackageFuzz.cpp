@@ -224,6 +224,7 @@ public:
     }
     void ReportCorrupted() override { ++corrupted; }
     void ReportWriteFailed(const WString&) override { ++questions; }
+    void ReportCannotWrite(const WString&, uint32_t) override { ++questions; }
     void ReportProgress(const wchar_t*) override {}
 
     int questions = 0;
