@@ -25,9 +25,10 @@ void QuietPrompts::ReportCannotWrite(const WString& target, uint32_t windowsErro
     SetupLog::Failure(L"cannot write " + target, windowsError);
 }
 
+// The text names a Windows error itself where there is one.
 void QuietPrompts::ReportFailure(const WString& text)
 {
-    SetupLog::Failure(text, GetLastError());
+    SetupLog::Line(L"failed: " + text);
 }
 
 // The line comes with its own CR LF, which the log adds itself.

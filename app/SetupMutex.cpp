@@ -27,8 +27,10 @@ public:
     PSECURITY_DESCRIPTOR descriptor = nullptr;
 };
 
-// True when the mutex's owner is the account `sid` names.
-bool IsOwnedBy(HANDLE mutex, const WString& sid)
+// True when the mutex has an owner and it is another account than the one
+// `sid` names. Every setup sets the user as the owner; a mutex whose owner
+// cannot be read is taken for a setup's.
+bool MadeByAnotherAccount(HANDLE mutex, const WString& sid)
 {
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -36,12 +38,12 @@ bool IsOwnedBy(HANDLE mutex, const WString& sid)
                         &descriptor) != ERROR_SUCCESS)
         return false;
     LPWSTR text = nullptr;
-    const bool same = owner != nullptr && ConvertSidToStringSidW(owner, &text) &&
-                      CompareStringOrdinal(text, -1, sid.buffer, -1, TRUE) == CSTR_EQUAL;
+    const bool other = owner != nullptr && ConvertSidToStringSidW(owner, &text) &&
+                       CompareStringOrdinal(text, -1, sid.buffer, -1, TRUE) != CSTR_EQUAL;
     if (text != nullptr)
         LocalFree(text);
     LocalFree(descriptor);
-    return same;
+    return other;
 }
 
 }  // namespace
@@ -68,7 +70,7 @@ bool SetupMutex::Acquire()
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, onlyTheUser.descriptor, FALSE};
     mutex = CreateMutexW(onlyTheUser.descriptor != nullptr ? &attributes : nullptr, FALSE, Name().buffer);
     const DWORD created = GetLastError();
-    if (mutex == nullptr || (created == ERROR_ALREADY_EXISTS && !IsOwnedBy(mutex, sid))) {
+    if (mutex == nullptr || (created == ERROR_ALREADY_EXISTS && MadeByAnotherAccount(mutex, sid))) {
         SetupLog::Line(WString(L"the setup mutex of this user cannot be had, or another account made it; going on "
                                L"without it"));
         return true;

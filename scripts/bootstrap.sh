@@ -13,7 +13,7 @@ PACKAGES=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 xvfb xauth
     googletest cmake ninja-build make dpkg-dev
-    openssl osslsigncode python3 file time iproute2 mmdebstrap
+    openssl osslsigncode python3 file time iproute2 mmdebstrap gcc libc6-dev
 )
 LIBDEFLATE_PREFIX=${LIBDEFLATE_PREFIX:-/opt/mingw-libdeflate}
 TRIPLETS=(i686-w64-mingw32 x86_64-w64-mingw32)

@@ -1,6 +1,9 @@
 #include "Statistic.h"
 
+#include <windows.h>
+
 #include "host/WindowsVersion.h"
+#include "library/Log.h"
 #include "stats/Network.h"
 #include "stats/WebServiceRequest.h"
 
@@ -23,8 +26,40 @@ WebServiceRequest StatisticRequest(const wchar_t* event)
     return request;
 }
 
+namespace {
+
+// A library of System32, loaded for as long as the owner lives.
+class SystemLibrary
+{
+public:
+    explicit SystemLibrary(const wchar_t* name) : module(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {}
+    SystemLibrary(const SystemLibrary&) = delete;
+    SystemLibrary& operator=(const SystemLibrary&) = delete;
+    virtual ~SystemLibrary()
+    {
+        if (module != nullptr)
+            FreeLibrary(module);
+    }
+
+    [[nodiscard]] bool Loaded() const { return module != nullptr; }
+
+private:
+    HMODULE module;
+};
+
+}  // namespace
+
 void SendStatistic(const wchar_t* event)
 {
+    // WinHTTP and WinMM are loaded at their first call; on a cut-down
+    // Windows without them that call would end the process with an
+    // exception, after everything was installed and before anyone was told.
+    const SystemLibrary winhttp(L"winhttp.dll");
+    const SystemLibrary winmm(L"winmm.dll");
+    if (!winhttp.Loaded() || !winmm.Loaded()) {
+        Warn(L"statistic not sent: WinHTTP or WinMM cannot be loaded from System32");
+        return;
+    }
     Network network;
     WebServiceRequest request = StatisticRequest(event);
     // The answer, and whether there was one, changes nothing for the setup.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include "BuildPaths.h"
@@ -247,6 +248,53 @@ void AddRevitKey(const std::wstring& name)
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(key);
+}
+
+// Whether the file can be opened for writing now, and why not.
+DWORD WriteOpenError(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    CloseHandle(file);
+    return ERROR_SUCCESS;
+}
+
+// Sets or clears the file's immutable flag on the Linux side, where even
+// root may then not write it: Windows' "access denied" for a file that no
+// program holds. Wine starts the Linux program without waiting for it, so
+// the flag is awaited by its effect.
+bool SetImmutable(const std::wstring& path, bool immutable)
+{
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    const auto unixName =
+        reinterpret_cast<UnixName>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"),
+                                                                          "wine_get_unix_file_name")));
+    char* name = unixName != nullptr ? unixName(path.c_str()) : nullptr;
+    if (name == nullptr)
+        return false;
+    const std::wstring line = L"\"" + SiblingPath(L"set-immutable") + (immutable ? L"\" +i \"" : L"\" -i \"") +
+                              std::wstring(name, name + std::strlen(name)) + L"\"";
+    HeapFree(GetProcessHeap(), 0, name);
+    RunChild(L"", line);
+    return Eventually([&] { return (WriteOpenError(path) == ERROR_ACCESS_DENIED) == immutable; });
+}
+
+// The name of the setup mutex of the user running the tests.
+std::wstring SetupMutexName()
+{
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
+    DWORD length = 0;
+    GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &length);
+    CloseHandle(token);
+    wchar_t* sid = nullptr;
+    ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid);
+    const std::wstring name = L"Global\\tarmesh-setup-" + std::wstring(sid != nullptr ? sid : L"");
+    LocalFree(sid);
+    return name;
 }
 
 // Names of system libraries that are no KnownDLLs, which Windows would look
@@ -553,7 +601,11 @@ TEST_F(Installer, AnUpgradeWhileRevitHoldsTheAddinAsksBeforeTouchingAnything)
     EXPECT_TRUE(Installation() == earlier) << "Cancel left a change";
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, UninstallKey, L"DisplayVersion"), L"0.9.0");
 
-    // Revit closes while the question is open; Retry goes on.
+    // Revit closes while the question is open; Retry goes on. The earlier
+    // setup copy runs meanwhile (an uninstaller's box left open): Windows
+    // lets it be renamed but not replaced, which must not fail the upgrade.
+    RevitHolding runningCopy(copy);
+    ASSERT_TRUE(runningCopy.held) << runningCopy.why;
     auto retried = std::async(std::launch::async,
                               [&] { return AnswerMessageBox(L"Error", IDRETRY, 60000, [&] { revit.Release(); }); });
     auto done = std::async(std::launch::async, [] { return AnswerMessageBox(L"Installation complete", IDOK, 60000); });
@@ -564,6 +616,33 @@ TEST_F(Installer, AnUpgradeWhileRevitHoldsTheAddinAsksBeforeTouchingAnything)
     ExpectInstalledFor(2017);
     EXPECT_EQ(ReadWhole(copy), ReadWhole(SetupProgram));
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, UninstallKey, L"DisplayVersion"), L"1.0.0");
+
+    // Revit takes hold of a file after the check (here the manifest's
+    // temporary file) and the user gives up: the lines stay, and say which
+    // year has which add-in.
+    runningCopy.Release();
+    HANDLE late = CreateFileW((Addins(2017) + L"tarmesh.addin.tarmesh-new").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(late, INVALID_HANDLE_VALUE);
+    SetupDriver again;
+    ASSERT_TRUE(again.Start(SetupProgram));
+    EXPECT_TRUE(PressInstall(again, L"Error", IDCANCEL).found);
+    CloseHandle(late);
+    EXPECT_TRUE(Eventually([&] { return again.IsEnabled(Install); }));
+    const std::wstring shown = again.Text();
+    const std::wstring outcome =
+        L"\r\nRevit 2016: installed\r\nRevit 2017: not installed, close Revit and run the setup again\r\n";
+    EXPECT_NE(shown.find(L"2016\\tarmesh.addin...\r\n"), std::wstring::npos) << Utf8(shown);
+    EXPECT_TRUE(shown.size() > outcome.size() && shown.compare(shown.size() - outcome.size(), outcome.size(), outcome) == 0)
+        << Utf8(shown);
+    EXPECT_FALSE(Exists(Addins(2017) + L"tarmesh.addin"));
+
+    // The next run completes it and takes away the copy set aside.
+    EXPECT_EQ(RunChild(SetupProgram, L"\"" + SetupProgram + L"\" /quiet").exitCode, 0u);
+    ExpectInstalledFor(2017);
+    const Files setupFolder = FilesBelow(SetupFolder());
+    EXPECT_EQ(setupFolder.size(), 1u);
+    EXPECT_EQ(setupFolder.count(L"tarmesh.exe"), 1u);
 }
 
 TEST_F(Installer, CheckBoxTogglesInstallAndTheTextBoxTakesTheFocusButNoTyping)
@@ -924,8 +1003,8 @@ TEST_F(Installer, QuietRunsNeedNoDesktopAndTellByExitCodeAndLog)
 {
     TempFolder folder(L"tarmesh-quiet");
     const std::wstring log = folder.Path() + L"setup.log";
-    const auto quietInstall = [&] {
-        return RunChild(SetupProgram, L"\"" + SetupProgram + L"\" /quiet /log \"" + log + L"\"").exitCode;
+    const auto quietInstall = [&](const wchar_t* quiet = L"/quiet") {
+        return RunChild(SetupProgram, L"\"" + SetupProgram + L"\" " + quiet + L" /log \"" + log + L"\"").exitCode;
     };
     // No Revit of the installation years: nothing is written.
     AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2018");
@@ -947,22 +1026,74 @@ TEST_F(Installer, QuietRunsNeedNoDesktopAndTellByExitCodeAndLog)
         EXPECT_EQ(quietInstall(), 1618u);
         EXPECT_TRUE(Installation() == earlier);
     }
-    HANDLE otherSetup = CreateMutexW(nullptr, TRUE, L"Local\\tarmesh-setup");
+    // A file that may not be written at all is no reason to wait for
+    // Revit: that would be 1618 for ever. (Read-only files are replaced;
+    // Wine lets root write those, so only the immutable flag refuses here.)
+    const std::wstring denied = Addins(2017) + L"tarmesh\\x64\\tarmesh.dll";
+    ASSERT_TRUE(SetImmutable(denied, true));
+    {
+        const Files earlier = Installation();
+        EXPECT_EQ(quietInstall(), 1603u);
+        EXPECT_TRUE(Installation() == earlier);
+    }
+    ASSERT_TRUE(SetImmutable(denied, false));
+    // Another setup of this user, in any session, makes it wait.
+    HANDLE otherSetup = CreateMutexW(nullptr, TRUE, SetupMutexName().c_str());
     EXPECT_EQ(quietInstall(), 1618u);
     CloseHandle(otherSetup);
     EXPECT_FALSE(KeyExists(UninstallKey));
 
-    EXPECT_EQ(quietInstall(), 0u);
+    // An entry that cannot be written fails the run and leaves no part of
+    // itself (Windows refuses lasting keys below a volatile one); the
+    // add-in's files stay, and the next run completes it.
+    const wchar_t uninstallList[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    ASSERT_TRUE(RegDeleteKeyW(HKEY_CURRENT_USER, uninstallList) == ERROR_SUCCESS || !KeyExists(uninstallList));
+    HKEY volatileList = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, uninstallList, 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE, nullptr,
+                              &volatileList, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(volatileList);
+    EXPECT_EQ(quietInstall(), 1603u);
+    EXPECT_FALSE(KeyExists(UninstallKey));
+    ExpectInstalledFor(2016);
+    ASSERT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, uninstallList), ERROR_SUCCESS);
+
+    // A mutex of the same name that another account made is none of this
+    // user's setups.
+    SECURITY_ATTRIBUTES squatted = {sizeof squatted, nullptr, FALSE};
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:SYD:(A;;GA;;;WD)", SDDL_REVISION_1,
+                                                                     &squatted.lpSecurityDescriptor, nullptr));
+    HANDLE squatter = CreateMutexW(&squatted, TRUE, SetupMutexName().c_str());
+    LocalFree(squatted.lpSecurityDescriptor);
+    EXPECT_NE(squatter, nullptr);
+    EXPECT_EQ(quietInstall(L"/QUIET"), 0u) << "any letter case";
+    CloseHandle(squatter);
     ExpectInstalledFor(2016);
     ExpectInstalledFor(2017);
     const std::wstring copy = SetupFolder() + L"tarmesh.exe";
     EXPECT_EQ(ReadWhole(copy), ReadWhole(SetupProgram));
     const std::wstring quietUninstall = RegistryText(HKEY_CURRENT_USER, UninstallKey, L"QuietUninstallString");
     EXPECT_EQ(quietUninstall, L"\"" + copy + L"\" /uninstall /quiet");
+
+    // Revit takes hold of a file after the check (here the manifest's
+    // temporary file): 2016 is done, 2017 has no add-in, and the run says
+    // so and asks to be retried.
+    HANDLE late = CreateFileW((Addins(2017) + L"tarmesh.addin.tarmesh-new").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(late, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(quietInstall(L"/s"), 1618u);
+    CloseHandle(late);
+    ExpectInstalledFor(2016);
+    EXPECT_FALSE(Exists(Addins(2017) + L"tarmesh.addin"));
+
     const std::string written = ReadWhole(log);
-    for (const char* line : {"tarmesh setup 1.0.0, quiet install", "exit code 1633", "held by another program: ",
-                             "\\tarmesh\\x64\\tarmesh.dll (Windows error 32)", "exit code 1618", "Revit 2016 found",
-                             "Revit 2017 found", "written 2017\\tarmesh.addin\r\n", "exit code 0\r\n"})
+    for (const char* line :
+         {"tarmesh setup 1.0.0, quiet install", "exit code 1633", "held by another program: ",
+          "\\tarmesh\\x64\\tarmesh.dll (Windows error 32)", "exit code 1618", "Revit 2016 found", "Revit 2017 found",
+          "failed: cannot write ", "\\tarmesh\\x64\\tarmesh.dll (Windows error 5)\r\n", "exit code 1603",
+          "failed: Installation ERROR: the entry in the installed-programs list cannot be written (Windows error 1021).\r\n",
+          "written 2017\\tarmesh.addin\r\n", "exit code 0\r\n", "Revit 2016: installed\r\n",
+          "Revit 2017: not installed, close Revit and run the setup again\r\n"})
         EXPECT_NE(written.find(line), std::string::npos) << line << "\n" << written;
 
     // Removed by the command the entry gives deployment tools; without
