@@ -32,20 +32,31 @@ bool IsQuietSwitch(const WString& argument)
     return false;
 }
 
-bool HasQuietSwitch(const std::vector<WString>& arguments, size_t from)
+bool HasArgument(const std::vector<WString>& arguments, size_t from, bool (*matches)(const WString&))
 {
     for (size_t i = from; i < arguments.size(); ++i) {
-        if (IsQuietSwitch(arguments[i]))
+        if (matches(arguments[i]))
             return true;
     }
     return false;
+}
+
+bool IsAllUsersSwitch(const WString& argument)
+{
+    return IsSwitch(argument, L"/allusers");
+}
+
+bool IsElevatedMarker(const WString& argument)
+{
+    return IsSwitch(argument, L"/elevated");
 }
 
 // What follows "/log" must be a file, not another switch the user meant
 // as such.
 bool IsLogFile(const WString& argument)
 {
-    return argument.length > 0 && !IsQuietSwitch(argument) && !IsSwitch(argument, L"/log");
+    return argument.length > 0 && !IsQuietSwitch(argument) && !IsSwitch(argument, L"/log") &&
+           !IsAllUsersSwitch(argument);
 }
 
 void Refuse(CommandLine& line, const WString& fault)
@@ -65,7 +76,9 @@ void ReadQuietOptions(const std::vector<WString>& arguments, size_t from, Comman
         const WString& argument = arguments[i];
         if (IsQuietSwitch(argument))
             continue;
-        if (argument.length == 0) {
+        if (IsAllUsersSwitch(argument)) {
+            line.allUsers = true;
+        } else if (argument.length == 0) {
             Refuse(line, L"argument " + WString(static_cast<int32_t>(i + 1)) + L" is empty");
         } else if (!IsSwitch(argument, L"/log")) {
             Refuse(line, L"unknown argument \"" + argument + L"\"");
@@ -91,8 +104,10 @@ CommandLine ParseCommandLine(const std::vector<WString>& arguments)
     }
     const bool uninstall = any && IsExactly(arguments[0], L"/uninstall");
     const size_t optionsFrom = uninstall ? 1 : 0;
-    if (!HasQuietSwitch(arguments, optionsFrom)) {
+    if (!HasArgument(arguments, optionsFrom, IsQuietSwitch)) {
         line.mode = uninstall ? SetupMode::Uninstall : SetupMode::Interactive;
+        line.allUsers = HasArgument(arguments, optionsFrom, IsAllUsersSwitch);
+        line.elevated = HasArgument(arguments, optionsFrom, IsElevatedMarker);
         return line;
     }
     line.mode = uninstall ? SetupMode::QuietUninstall : SetupMode::QuietInstall;

@@ -12,6 +12,11 @@
 struct CommandLine
 {
     SetupMode mode = SetupMode::Interactive;
+    // "/allusers": for every user of the computer.
+    bool allUsers = false;
+    // "/elevated": the window or the uninstaller started itself again with
+    // an administrator's rights, and must not do so once more.
+    bool elevated = false;
     // The /log file; empty when none was given (the default log is used).
     WString logPath;
     // Why a BadCommandLine line is refused, in words for the log.
@@ -28,10 +33,11 @@ struct CommandLine
 // the uninstall entry and the build write them. A quiet switch anywhere
 // makes the run unattended: "/quiet", or out of other installers' habit
 // "/qn", "/q", "/s", "/silent" or "/verysilent", in any letter case. Then
-// every other argument must be understood ("/log FILE"), or the line is
-// refused, so that a deployment tool never waits for a window nobody sees.
-// Without a quiet switch anything unknown is the window (or the
-// uninstaller after "/uninstall"), as ever.
+// every other argument must be understood ("/log FILE", "/allusers"), or
+// the line is refused, so that a deployment tool never waits for a window
+// nobody sees. Without a quiet switch anything unknown is the window (or
+// the uninstaller after "/uninstall"), as ever, for all users when
+// "/allusers" is among the arguments.
 [[nodiscard]] CommandLine ParseCommandLine(const std::vector<WString>& arguments);
 
 // The running program's arguments, as the library context split them.

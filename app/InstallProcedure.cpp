@@ -11,8 +11,11 @@
 #include "app/Registry.h"
 #include "app/SetupLog.h"
 #include "app/SetupMutex.h"
+#include "app/SetupScope.h"
 #include "app/SetupVersion.h"
+#include "app/UninstallProcedure.h"
 #include "host/RevitDiscovery.h"
+#include "host/UserAccount.h"
 #include "host/WindowsVersion.h"
 #include "library/Disk.h"
 #include "library/File.h"
@@ -44,22 +47,84 @@ void SplitWindowsVersion(const WString& version, uint32_t& major, uint32_t& mino
 
 using Years = std::vector<int32_t>;
 
-Years FoundYears()
+// What an installation changes besides the years it installs into: the
+// per-user copies of the add-in that must go because the computer's
+// add-in serves those years.
+struct Plan
 {
     Years years;
-    for (int32_t year = FirstInstallationYear; year <= LastInstallationYear; ++year) {
-        if (IsRevitInstalled(year)) {
-            years.push_back(year);
-            SetupLog::Line(L"Revit " + WString(year) + L" found");
-        }
-    }
-    return years;
+    // Per user: the years that have the add-in for all users already.
+    Years servedForAllUsers;
+    // Addins folders whose per-user add-in goes: the user's own of the
+    // years served for all users; for all users, every local profile's of
+    // the years installed.
+    struct Copy
+    {
+        int32_t year;
+        WString addinsFolder;
+    };
+    std::vector<Copy> copiesToRemove;
+};
+
+bool HasAddin(const WString& addinsFolder)
+{
+    return GetFileAttributesW((addinsFolder + L"tarmesh.addin").buffer) != INVALID_FILE_ATTRIBUTES;
 }
 
-Disk::Obstacle FirstObstacle(Mem& package, const Years& years, const WString& appData)
+// Every local profile's roaming folder (the profile list's, each at
+// AppData\Roaming) and the running account's own, once each.
+std::vector<WString> RoamingFolders()
 {
-    for (int32_t year : years) {
-        Disk::Obstacle obstacle = FindObstacle(package, year, AddinsFolderOf(appData, year));
+    std::vector<WString> folders;
+    Disk disk;
+    const WString own = disk.AppDataPath();
+    if (own.length > 0)
+        folders.push_back(own);
+    for (const WString& profile : LocalProfileFolders()) {
+        const WString roaming = profile + L"AppData\\Roaming\\";
+        bool known = false;
+        for (const WString& folder : folders)
+            known = known || Disk::SamePath(folder, roaming);
+        if (!known)
+            folders.push_back(roaming);
+    }
+    return folders;
+}
+
+Plan MakePlan(const SetupScope& scope)
+{
+    Plan plan;
+    const RegistryHive revit = scope.RevitHive();
+    const SetupScope allUsers = scope.IsAllUsers() ? scope : SetupScope::ForAllUsers();
+    for (int32_t year = FirstInstallationYear; year <= LastInstallationYear; ++year) {
+        if (!IsRevitInstalled(year, revit.root, revit.view))
+            continue;
+        SetupLog::Line(L"Revit " + WString(year) + L" found");
+        if (!scope.IsAllUsers() && allUsers.IsKnown() && HasAddin(allUsers.AddinsFolder(year))) {
+            plan.servedForAllUsers.push_back(year);
+            plan.copiesToRemove.push_back({year, scope.AddinsFolder(year)});
+        } else {
+            plan.years.push_back(year);
+        }
+    }
+    if (scope.IsAllUsers()) {
+        for (const WString& roaming : RoamingFolders()) {
+            for (int32_t year : plan.years)
+                plan.copiesToRemove.push_back({year, roaming + L"Autodesk\\Revit\\Addins\\" + WString(year) + L"\\"});
+        }
+    }
+    return plan;
+}
+
+Disk::Obstacle FirstObstacle(Mem& package, const Plan& plan, const SetupScope& scope)
+{
+    for (int32_t year : plan.years) {
+        Disk::Obstacle obstacle = FindObstacle(package, year, scope.AddinsFolder(year));
+        if (obstacle.Blocks())
+            return obstacle;
+    }
+    for (const Plan::Copy& copy : plan.copiesToRemove) {
+        Disk::Obstacle obstacle = FindAddinObstacle(copy.addinsFolder);
         if (obstacle.Blocks())
             return obstacle;
     }
@@ -70,11 +135,11 @@ Disk::Obstacle FirstObstacle(Mem& package, const Years& years, const WString& ap
 // while every year still holds what it held, or give up with nothing lost.
 // A file that may not be written at all is no reason to wait for Revit: it
 // fails the installation at once, named.
-[[nodiscard]] InstallResult CheckBeforeTouching(Mem& package, const Years& years, const WString& appData,
+[[nodiscard]] InstallResult CheckBeforeTouching(Mem& package, const Plan& plan, const SetupScope& scope,
                                                 InstallPrompts& prompts)
 {
     for (;;) {
-        const Disk::Obstacle obstacle = FirstObstacle(package, years, appData);
+        const Disk::Obstacle obstacle = FirstObstacle(package, plan, scope);
         if (!obstacle.Blocks())
             return InstallResult::Installed;
         if (obstacle.kind == Disk::Obstacle::Kind::Refused) {
@@ -126,11 +191,10 @@ void Tell(const WString& line)
 // After a file that Revit took hold of part way stopped the installation:
 // which years have the new add-in and which have none, or still the old
 // one, so that nobody has to guess which Revit lost it.
-void TellEachYear(const Years& years, size_t installed, const WString& appData)
+void TellEachYear(const Years& years, size_t installed, const SetupScope& scope)
 {
     for (size_t i = 0; i < years.size(); ++i) {
-        const WString manifest = AddinsFolderOf(appData, years[i]) + L"tarmesh.addin";
-        const bool earlier = i >= installed && GetFileAttributesW(manifest.buffer) != INVALID_FILE_ATTRIBUTES;
+        const bool earlier = i >= installed && HasAddin(scope.AddinsFolder(years[i]));
         Tell(L"Revit " + WString(years[i]) + L": " +
              (i < installed ? WString(L"installed")
                             : earlier ? WString(L"not updated, close Revit and run the setup again")
@@ -138,34 +202,52 @@ void TellEachYear(const Years& years, size_t installed, const WString& appData)
     }
 }
 
-[[nodiscard]] InstallResult InstallForEveryYear(Mem& package, const Years& years, const WString& appData,
+// The per-user copies of the year that the computer's add-in replaces:
+// Revit would meet the add-in twice, or an old copy would shadow the new
+// one.
+[[nodiscard]] bool RemoveCopies(const Plan& plan, int32_t year)
+{
+    Disk disk;
+    for (const Plan::Copy& copy : plan.copiesToRemove) {
+        if (copy.year == year && !RemoveAddin(disk, copy.addinsFolder))
+            return false;
+    }
+    return true;
+}
+
+[[nodiscard]] InstallResult InstallForEveryYear(Mem& package, const Plan& plan, const SetupScope& scope,
                                                 InstallPrompts& prompts)
 {
     Disk disk;
     HeldWatch watched(prompts);
-    for (size_t i = 0; i < years.size(); ++i) {
-        const WString addins = AddinsFolderOf(appData, years[i]);
+    for (size_t i = 0; i < plan.years.size(); ++i) {
+        const WString addins = scope.AddinsFolder(plan.years[i]);
         if (!disk.FolderExists(addins))
             (void)disk.CreateFolder(addins);
-        if (ExtractPackageForYear(package, years[i], addins, watched) == YearResult::Installed)
+        const YearResult result = ExtractPackageForYear(package, plan.years[i], addins, watched);
+        if (result == YearResult::Installed) {
+            if (!RemoveCopies(plan, plan.years[i]))
+                return InstallResult::Failed;
             continue;
+        }
         if (!watched.gaveUp)
             return InstallResult::Failed;
-        TellEachYear(years, i, appData);
+        TellEachYear(plan.years, i, scope);
         return InstallResult::HeldPartway;
     }
     return InstallResult::Installed;
 }
 
-// A name beside `target` that no file has yet, for the old copy.
-WString AsideName(const WString& target)
+// Per user, the years whose add-in the computer provides: the user's own
+// copy goes, and the line says where the add-in is.
+[[nodiscard]] bool LeaveYearsToAllUsers(const Plan& plan)
 {
-    for (int32_t n = 0; n < 100; ++n) {
-        const WString name = target + (n == 0 ? WString(L"") : L"." + WString(n)) + AsideSuffix;
-        if (GetFileAttributesW(name.buffer) == INVALID_FILE_ATTRIBUTES)
-            return name;
+    for (int32_t year : plan.servedForAllUsers) {
+        if (!RemoveCopies(plan, year))
+            return false;
+        Tell(L"Revit " + WString(year) + L": installed for all users of this computer");
     }
-    return WString(L"");
+    return true;
 }
 
 // Windows lets the file of a running program be renamed, but neither
@@ -233,43 +315,44 @@ WString CopySetupProgram(const WString& setupFolder)
 // Windows starts the uninstaller with this command line; the quotes keep a
 // profile path with blanks in one piece. Every value is attempted; false
 // (and the first failure's Windows error) when any is missing.
-[[nodiscard]] bool WriteEntryValues(const WString& appData, const WString& setupFolder, const WString& programCopy)
+[[nodiscard]] bool WriteEntryValues(const SetupScope& scope, const WString& programCopy)
 {
+    const RegistryHive hive = scope.EntryHive();
     const WString key(UninstallKey);
     const WString version(SetupVersion());
+    const WString uninstall = L"\"" + programCopy + L"\" /uninstall" + (scope.IsAllUsers() ? L" /allusers" : L"");
     uint32_t major = 0;
     uint32_t minor = 0;
     SplitWindowsVersion(GetWindowsVersion(), major, minor);
     RegistryWrites writes;
-    writes.Note(SetRegistryString(key, L"DisplayIcon", programCopy));
-    writes.Note(SetRegistryString(key, L"DisplayName", WString(L"tarmesh")));
-    writes.Note(SetRegistryString(key, L"DisplayVersion", version));
-    writes.Note(SetRegistryNumber(key, L"NoModify", 1));
-    writes.Note(SetRegistryNumber(key, L"NoRepair", 1));
-    writes.Note(SetRegistryString(key, L"Publisher", WString(L"Ostrel SAS")));
-    writes.Note(SetRegistryString(key, L"UninstallString", L"\"" + programCopy + L"\" /uninstall"));
+    writes.Note(SetRegistryString(hive, key, L"DisplayIcon", programCopy));
+    writes.Note(SetRegistryString(hive, key, L"DisplayName", WString(L"tarmesh")));
+    writes.Note(SetRegistryString(hive, key, L"DisplayVersion", version));
+    writes.Note(SetRegistryNumber(hive, key, L"NoModify", 1));
+    writes.Note(SetRegistryNumber(hive, key, L"NoRepair", 1));
+    writes.Note(SetRegistryString(hive, key, L"Publisher", WString(L"Ostrel SAS")));
+    writes.Note(SetRegistryString(hive, key, L"UninstallString", uninstall));
     // What deployment tools and package managers run to remove it unattended.
-    writes.Note(SetRegistryString(key, L"QuietUninstallString", L"\"" + programCopy + L"\" /uninstall /quiet"));
-    writes.Note(SetRegistryString(key, L"Version", version));
-    writes.Note(SetRegistryNumber(key, L"VersionMajor", major));
-    writes.Note(SetRegistryNumber(key, L"VersionMinor", minor));
+    writes.Note(SetRegistryString(hive, key, L"QuietUninstallString", uninstall + L" /quiet"));
+    writes.Note(SetRegistryString(hive, key, L"Version", version));
+    writes.Note(SetRegistryNumber(hive, key, L"VersionMajor", major));
+    writes.Note(SetRegistryNumber(hive, key, L"VersionMinor", minor));
     // Size, date and location for the installed-programs list.
-    writes.Note(SetRegistryString(key, L"InstallLocation", setupFolder));
-    writes.Note(SetRegistryString(key, L"InstallDate", InstallDateToday()));
-    writes.Note(SetRegistryNumber(key, L"EstimatedSize", InstalledKilobytes(appData, programCopy)));
+    writes.Note(SetRegistryString(hive, key, L"InstallLocation", scope.SetupFolder()));
+    writes.Note(SetRegistryString(hive, key, L"InstallDate", InstallDateToday()));
+    writes.Note(SetRegistryNumber(hive, key, L"EstimatedSize", InstalledKilobytes(scope, programCopy)));
     return writes.AllWritten();
 }
 
 // An entry without its UninstallString, or with an old one, would offer a
 // removal that does not work: a partial entry goes whole. The add-in's
 // files stay; running the setup again writes the entry.
-[[nodiscard]] WString WriteUninstallEntry(const WString& appData, const WString& setupFolder,
-                                          const WString& programCopy)
+[[nodiscard]] WString WriteUninstallEntry(const SetupScope& scope, const WString& programCopy)
 {
-    if (WriteEntryValues(appData, setupFolder, programCopy))
+    if (WriteEntryValues(scope, programCopy))
         return WString(L"");
     const DWORD error = GetLastError();
-    RegDeleteKeyW(HKEY_CURRENT_USER, UninstallKey);
+    (void)DeleteUninstallEntry(scope);
     return L"Installation ERROR: the entry in the installed-programs list cannot be written (Windows error " +
            WString(static_cast<int32_t>(error)) + L").";
 }
@@ -277,9 +360,11 @@ WString CopySetupProgram(const WString& setupFolder)
 // An uninstall before this installation left a command that would delete
 // the setup folder, with the copy just made, at the next log-on: one that
 // stays fails the installation. The message for the user, empty when no
-// command is left.
-[[nodiscard]] WString CancelLogOnCleanUp()
+// command is left. (The computer's setup folder leaves no such command.)
+[[nodiscard]] WString CancelLogOnCleanUp(const SetupScope& scope)
 {
+    if (!scope.RemovesSetupFolderAtLogOn())
+        return WString(L"");
     RegistryKey runOnce;
     LSTATUS status = ERROR_SUCCESS;
     if (runOnce.Open(HKEY_CURRENT_USER, RunOnceKey, KEY_SET_VALUE))
@@ -292,30 +377,43 @@ WString CopySetupProgram(const WString& setupFolder)
            WString(static_cast<int32_t>(status)) + L").";
 }
 
-// Everything that changes the user's files and registry, while no other
-// setup may: the check, every year, the copy, the clean-up and the entry.
-[[nodiscard]] InstallResult ChangeInstallation(Mem& package, const Years& years, const WString& appData,
-                                               InstallPrompts& prompts)
+// The setup copy, the clean-up and the entry, once every year is done.
+[[nodiscard]] WString Register(const SetupScope& scope)
 {
-    SetupMutex oneSetup;
-    if (!oneSetup.Acquire()) {
-        prompts.ReportFailure(WString(L"Another tarmesh setup is running. Please let it finish, then try again."));
-        return InstallResult::Busy;
-    }
-    InstallResult result = CheckBeforeTouching(package, years, appData, prompts);
-    if (result == InstallResult::Installed)
-        result = InstallForEveryYear(package, years, appData, prompts);
-    if (result != InstallResult::Installed)
-        return result;
-    AppendProgress(L"Please wait...\r\n");
-    const WString setupFolder = SetupFolderOf(appData);
+    const WString setupFolder = scope.SetupFolder();
     WString failure = CopySetupProgram(setupFolder);
     if (failure.length == 0) {
         SetupLog::Line(L"written " + setupFolder + L"tarmesh.exe");
-        failure = CancelLogOnCleanUp();
+        failure = CancelLogOnCleanUp(scope);
     }
     if (failure.length == 0)
-        failure = WriteUninstallEntry(appData, setupFolder, setupFolder + L"tarmesh.exe");
+        failure = WriteUninstallEntry(scope, setupFolder + L"tarmesh.exe");
+    return failure;
+}
+
+// Everything that changes the files and the registry, while no other
+// setup may: the check, every year, the copy, the clean-up and the entry.
+[[nodiscard]] InstallResult ChangeInstallation(Mem& package, const Plan& plan, const SetupScope& scope,
+                                               InstallPrompts& prompts)
+{
+    SetupMutex oneSetup;
+    if (!oneSetup.Acquire(scope.MutexName(), scope.MutexOwner())) {
+        prompts.ReportFailure(WString(L"Another tarmesh setup is running. Please let it finish, then try again."));
+        return InstallResult::Busy;
+    }
+    InstallResult result = CheckBeforeTouching(package, plan, scope, prompts);
+    if (result == InstallResult::Installed && !LeaveYearsToAllUsers(plan)) {
+        prompts.ReportFailure(WString(L"Installation ERROR: your own copy of the add-in cannot be removed."));
+        return InstallResult::Failed;
+    }
+    if (result == InstallResult::Installed && plan.years.empty())
+        return InstallResult::InstalledForAllUsers;
+    if (result == InstallResult::Installed)
+        result = InstallForEveryYear(package, plan, scope, prompts);
+    if (result != InstallResult::Installed)
+        return result;
+    AppendProgress(L"Please wait...\r\n");
+    const WString failure = Register(scope);
     if (failure.length == 0)
         return InstallResult::Installed;
     prompts.ReportFailure(failure);
@@ -324,30 +422,25 @@ WString CopySetupProgram(const WString& setupFolder)
 
 }  // namespace
 
-WString AddinsFolderOf(const WString& appData, int32_t year)
-{
-    return appData + L"Autodesk\\Revit\\Addins\\" + WString(year) + L"\\";
-}
-
 WString CannotWriteText(const WString& target, uint32_t windowsError)
 {
     return L"Installation ERROR: " + target + L" cannot be written (Windows error " +
            WString(static_cast<int32_t>(windowsError)) + L").";
 }
 
-WString SetupFolderOf(const WString& appData)
+bool DeleteUninstallEntry(const SetupScope& scope)
 {
-    return appData + L"Ostrel\\tarmesh\\";
+    const RegistryHive hive = scope.EntryHive();
+    const LSTATUS status = RegDeleteKeyExW(hive.root, UninstallKey, hive.view, 0);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
-InstallResult InstallAddin(InstallPrompts& prompts)
+InstallResult InstallAddin(InstallPrompts& prompts, const SetupScope& scope)
 {
     SendMessageW(SetupWindows::textBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
     AppendProgress(L"Installing...\r\n");
     Sleep(10);
-    Disk disk;
-    const WString appData = disk.AppDataPath();
-    if (appData.length == 0) {
+    if (!scope.IsKnown()) {
         // Relative paths would land wherever the program was started.
         prompts.ReportFailure(WString(L"Installation ERROR: the application data folder cannot be found."));
         return InstallResult::Failed;
@@ -364,13 +457,13 @@ InstallResult InstallAddin(InstallPrompts& prompts)
         prompts.ReportCorrupted();
     if (proof != PackageProof::Sound)
         return InstallResult::Failed;
-    const Years years = FoundYears();
-    if (years.empty()) {
+    const Plan plan = MakePlan(scope);
+    if (plan.years.empty() && plan.servedForAllUsers.empty()) {
         prompts.ReportFailure(WString(
             L"tarmesh plugin requires a version of Revit for installation.\nPlease install Revit and try again."));
         return InstallResult::NoRevit;
     }
-    const InstallResult result = ChangeInstallation(package, years, appData, prompts);
+    const InstallResult result = ChangeInstallation(package, plan, scope, prompts);
     if (result != InstallResult::Installed)
         return result;
     // Another setup may start now: the report changes nothing.

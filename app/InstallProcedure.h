@@ -28,17 +28,23 @@ enum class InstallResult
     HeldPartway,  // Revit took hold of a file after writing began and the user gave up: some
                   // years have no add-in now; each year's state has been told
     NoRevit,  // no Revit of the installation years; nothing written
+    InstalledForAllUsers,  // per user: every Revit found has the computer's add-in; the user's own copies went
 };
 
-InstallResult InstallAddin(InstallPrompts& prompts);
+class SetupScope;
+
+// Into the scope's folders (the user's, or the computer's); a per-user
+// installation leaves the years that the computer's add-in serves to it,
+// and one for all users removes every local profile's own copy of the years
+// it installs.
+InstallResult InstallAddin(InstallPrompts& prompts, const SetupScope& scope);
+
+// Deletes the scope's uninstall entry; true when it is gone (or was never
+// there).
+[[nodiscard]] bool DeleteUninstallEntry(const SetupScope& scope);
 
 // "Installation ERROR: <target> cannot be written (Windows error N)."
 WString CannotWriteText(const WString& target, uint32_t windowsError);
-
-// The paths both procedures share, below the roaming application-data
-// folder `appData` (with its final "\").
-WString AddinsFolderOf(const WString& appData, int32_t year);
-WString SetupFolderOf(const WString& appData);
 
 extern const wchar_t* const UninstallKey;
 extern const wchar_t* const RunOnceKey;

@@ -4,7 +4,8 @@
 
 #include <windows.h>
 
-#include "app/InstallProcedure.h"
+#include "app/InstallationYears.h"
+#include "app/SetupScope.h"
 #include "host/RevitDiscovery.h"
 #include "library/Date.h"
 #include "library/Disk.h"
@@ -36,13 +37,14 @@ uint64_t AddinBytes(Disk& disk, const WString& addins)
 
 }  // namespace
 
-uint32_t InstalledKilobytes(const WString& appData, const WString& programCopy)
+uint32_t InstalledKilobytes(const SetupScope& scope, const WString& programCopy)
 {
     Disk disk;
     uint64_t largest = 0;
+    const RegistryHive revit = scope.RevitHive();
     for (int32_t year = FirstInstallationYear; year <= LastInstallationYear; ++year) {
-        if (IsRevitInstalled(year))
-            largest = std::max(largest, AddinBytes(disk, AddinsFolderOf(appData, year)));
+        if (IsRevitInstalled(year, revit.root, revit.view))
+            largest = std::max(largest, AddinBytes(disk, scope.AddinsFolder(year)));
     }
     const uint64_t kilobytes = (largest + FileBytes(programCopy) + 1023) / 1024;
     return static_cast<uint32_t>(std::min<uint64_t>(kilobytes, UINT32_MAX));

@@ -11,7 +11,8 @@
 // holds the most (the manifest and the add-in subfolder) plus the setup
 // program copy. Every year has its own copy of the add-in, but the list
 // shows one size for a program, and the largest is what one Revit costs.
-uint32_t InstalledKilobytes(const WString& appData, const WString& programCopy);
+class SetupScope;
+uint32_t InstalledKilobytes(const SetupScope& scope, const WString& programCopy);
 
 // Today's local date as YYYYMMDD, the form the list reads "InstallDate" in.
 WString InstallDateToday();

@@ -5,6 +5,7 @@
 #include "app/Progress.h"
 #include "app/QuietPrompts.h"
 #include "app/SetupLog.h"
+#include "app/SetupScope.h"
 #include "app/SetupVersion.h"
 #include "app/SetupWindow.h"
 #include "app/UninstallProcedure.h"
@@ -12,12 +13,15 @@
 #include "library/Library.h"
 #include "package/PackageBuilder.h"
 
+#include <shellapi.h>
+
 namespace {
 
 int InstallExitCode(InstallResult result)
 {
     switch (result) {
     case InstallResult::Installed:
+    case InstallResult::InstalledForAllUsers:
         return ExitDone;
     case InstallResult::Busy:
     case InstallResult::HeldPartway:
@@ -44,15 +48,16 @@ int UninstallExitCode(UninstallResult result)
     return ExitFailed;
 }
 
-const wchar_t* QuietModeName(SetupMode mode)
+WString QuietModeName(const CommandLine& line)
 {
-    switch (mode) {
+    const WString scope = line.allUsers ? L" for all users" : L"";
+    switch (line.mode) {
     case SetupMode::QuietInstall:
-        return L"quiet install";
+        return L"quiet install" + scope;
     case SetupMode::QuietUninstall:
-        return L"quiet uninstall";
+        return L"quiet uninstall" + scope;
     default:
-        return L"invalid command line";
+        return WString(L"invalid command line");
     }
 }
 
@@ -74,16 +79,23 @@ int QuietOutcome(const CommandLine& line, bool asLocalSystem)
         SetupLog::Line(L"refused: invalid command line: " + line.fault);
         return ExitBadCommandLine;
     }
-    if (asLocalSystem) {
-        SetupLog::Line(WString(L"refused: running as LocalSystem, the add-in would go to the system's own "
-                               L"profile; deploy it in the user's context"));
+    if (line.allUsers && !RunsElevated()) {
+        SetupLog::Line(WString(L"refused: /allusers needs an administrator's elevated rights, or LocalSystem; run "
+                               L"it elevated"));
         return ExitFailed;
     }
+    if (!line.allUsers && asLocalSystem) {
+        SetupLog::Line(WString(L"refused: running as LocalSystem, the add-in would go to the system's own "
+                               L"profile; deploy it in the user's context, or for all users of the computer "
+                               L"with /allusers"));
+        return ExitFailed;
+    }
+    const SetupScope scope = line.allUsers ? SetupScope::ForAllUsers() : SetupScope::ForUser();
     if (line.mode == SetupMode::QuietInstall) {
         QuietPrompts prompts;
-        return InstallExitCode(InstallAddin(prompts));
+        return InstallExitCode(InstallAddin(prompts, scope));
     }
-    return UninstallExitCode(UninstallAddin());
+    return UninstallExitCode(UninstallAddin(scope));
 }
 
 // No window and no message box: nobody may be there to answer, and there
@@ -98,7 +110,7 @@ int RunQuietMode(const CommandLine& line)
     const WString logPath = QuietLogPath(line, asLocalSystem);
     if (logPath.length > 0)
         (void)SetupLog::Open(logPath);
-    SetupLog::Line(L"tarmesh setup " + WString(SetupVersion()) + L", " + QuietModeName(line.mode) + L", " +
+    SetupLog::Line(L"tarmesh setup " + WString(SetupVersion()) + L", " + QuietModeName(line) + L", " +
                    Library::ModulePath());
     const int code = QuietOutcome(line, asLocalSystem);
     SetupLog::Line(L"exit code " + WString(code));
@@ -115,9 +127,9 @@ void RunCreateMode()
     MessageBoxW(nullptr, created ? L"OK" : L"BUG", L"Library Message Box", 0);
 }
 
-void RunUninstallMode()
+void RunUninstallMode(const SetupScope& scope)
 {
-    switch (UninstallAddin()) {
+    switch (UninstallAddin(scope)) {
     case UninstallResult::Removed:
         break;
     case UninstallResult::AnotherSetup:
@@ -150,10 +162,11 @@ void RunMessageLoop()
 // Without a window (no desktop to show it on) nothing could ever end the
 // message loop, so the program ends at once instead, and says by its exit
 // code that nothing was installed.
-int RunInteractiveMode(HINSTANCE instance, int showCommand)
+int RunInteractiveMode(HINSTANCE instance, int showCommand, const SetupScope& scope)
 {
     RECT workArea = {};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+    SetInstallScope(scope);
     RegisterSetupClass(instance);
     if (!CreateSetupWindow(instance, workArea))
         return ExitFailed;
@@ -165,17 +178,50 @@ int RunInteractiveMode(HINSTANCE instance, int showCommand)
 
 }  // namespace
 
+// The window and the uninstaller for all users start themselves again with
+// an administrator's rights (the UAC prompt) and end. Started so already
+// and still without them, they say so rather than ask again and again.
+[[nodiscard]] bool MayChangeTheComputer(const CommandLine& line, int& exitCode)
+{
+    if (!line.allUsers || RunsElevated())
+        return true;
+    exitCode = ExitFailed;
+    if (line.elevated) {
+        MessageBoxW(nullptr, L"Installing or removing tarmesh for all users of this computer needs an administrator.",
+                    L"Error", MB_ICONERROR);
+        return false;
+    }
+    const wchar_t* arguments =
+        line.mode == SetupMode::Uninstall ? L"/uninstall /allusers /elevated" : L"/allusers /elevated";
+    const WString program = Library::ModulePath();
+    SHELLEXECUTEINFOW start = {};
+    start.cbSize = sizeof start;
+    start.fMask = SEE_MASK_NOASYNC;
+    start.lpVerb = L"runas";
+    start.lpFile = program.buffer;
+    start.lpParameters = arguments;
+    start.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExW(&start))
+        exitCode = ExitDone;
+    return false;
+}
+
 int RunMode(const CommandLine& line, HINSTANCE instance, int showCommand)
 {
+    int exitCode = ExitDone;
     switch (line.mode) {
     case SetupMode::Create:
         RunCreateMode();
         break;
     case SetupMode::Uninstall:
-        RunUninstallMode();
-        break;
+        if (MayChangeTheComputer(line, exitCode))
+            RunUninstallMode(line.allUsers ? SetupScope::ForAllUsers() : SetupScope::ForUser());
+        return exitCode;
     case SetupMode::Interactive:
-        return RunInteractiveMode(instance, showCommand);
+        if (!MayChangeTheComputer(line, exitCode))
+            return exitCode;
+        return RunInteractiveMode(instance, showCommand,
+                                  line.allUsers ? SetupScope::ForAllUsers() : SetupScope::ForUser());
     case SetupMode::QuietInstall:
     case SetupMode::QuietUninstall:
     case SetupMode::BadCommandLine:

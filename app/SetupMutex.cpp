@@ -4,7 +4,6 @@
 #include <sddl.h>
 
 #include "app/SetupLog.h"
-#include "host/UserAccount.h"
 
 namespace {
 
@@ -56,23 +55,16 @@ SetupMutex::~SetupMutex()
         CloseHandle(mutex);
 }
 
-WString SetupMutex::Name()
+bool SetupMutex::Acquire(const WString& name, const WString& owner)
 {
-    return L"Global\\tarmesh-setup-" + CurrentUserSid();
-}
-
-bool SetupMutex::Acquire()
-{
-    const WString sid = CurrentUserSid();
-    // Owned by the user and open to nobody else, so that the owner tells a
-    // setup of this user's from a squatter's mutex.
-    SecurityDescriptor onlyTheUser(L"O:" + sid + L"D:P(A;;GA;;;" + sid + L")");
-    SECURITY_ATTRIBUTES attributes = {sizeof attributes, onlyTheUser.descriptor, FALSE};
-    mutex = CreateMutexW(onlyTheUser.descriptor != nullptr ? &attributes : nullptr, FALSE, Name().buffer);
+    // Open to its owner and the system only, and the owner tells a setup's
+    // mutex from a squatter's.
+    SecurityDescriptor ownersOnly(L"O:" + owner + L"D:P(A;;GA;;;" + owner + L")(A;;GA;;;SY)");
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, ownersOnly.descriptor, FALSE};
+    mutex = CreateMutexW(ownersOnly.descriptor != nullptr ? &attributes : nullptr, FALSE, name.buffer);
     const DWORD created = GetLastError();
-    if (mutex == nullptr || (created == ERROR_ALREADY_EXISTS && MadeByAnotherAccount(mutex, sid))) {
-        SetupLog::Line(WString(L"the setup mutex of this user cannot be had, or another account made it; going on "
-                               L"without it"));
+    if (mutex == nullptr || (created == ERROR_ALREADY_EXISTS && MadeByAnotherAccount(mutex, owner))) {
+        SetupLog::Line(L"the setup mutex " + name + L" cannot be had, or another account made it; going on without it");
         return true;
     }
     // A setup that died holding it left it abandoned: it is free again.

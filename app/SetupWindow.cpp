@@ -3,6 +3,7 @@
 #include "app/InstallProcedure.h"
 #include "app/Progress.h"
 #include "app/SetupPrompts.h"
+#include "app/SetupScope.h"
 #include "library/Library.h"
 #include "library/Mem.h"
 
@@ -23,6 +24,7 @@ HWND CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, i
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
 }
 
+SetupScope installScope;
 WNDPROC licenceBoxProc = nullptr;
 // The control that had the keyboard focus when the window was last left.
 HWND focusToRestore = nullptr;
@@ -97,10 +99,12 @@ void OnInstall()
     UpdateWindow(SetupWindows::window);
     Sleep(10);
     SetupPrompts prompts;
-    const InstallResult result = InstallAddin(prompts);
-    if (result == InstallResult::Installed) {
-        MessageBoxW(SetupWindows::window, L"Installation successful.", L"Installation complete",
-                    MB_ICONINFORMATION);
+    const InstallResult result = InstallAddin(prompts, installScope);
+    if (result == InstallResult::Installed || result == InstallResult::InstalledForAllUsers) {
+        MessageBoxW(SetupWindows::window,
+                    result == InstallResult::Installed ? L"Installation successful."
+                                                       : L"tarmesh is installed for all users of this computer.",
+                    L"Installation complete", MB_ICONINFORMATION);
         return;
     }
     // The user may try again at once; the tick stays, and so does the
@@ -161,6 +165,11 @@ void RestoreFocus()
 }
 
 }  // namespace
+
+void SetInstallScope(const SetupScope& scope)
+{
+    installScope = scope;
+}
 
 void RegisterSetupClass(HINSTANCE instance)
 {

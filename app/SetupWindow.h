@@ -11,6 +11,11 @@ constexpr int InstallButtonId = 100;
 constexpr int QuitButtonId = 101;
 constexpr int AcceptCheckBoxId = 102;
 
+class SetupScope;
+
+// Where Install installs: the user's profile, or the computer's folders.
+void SetInstallScope(const SetupScope& scope);
+
 void RegisterSetupClass(HINSTANCE instance);
 
 // Creates the window, centred on the work area, and its four controls with

@@ -19,11 +19,16 @@ const wchar_t* const revitKeyPrefixes[] = {
 
 bool IsRevitInstalled(int32_t year)
 {
+    return IsRevitInstalled(year, HKEY_CURRENT_USER, 0);
+}
+
+bool IsRevitInstalled(int32_t year, HKEY root, REGSAM view)
+{
     const WString digits(year);
     for (const wchar_t* prefix : revitKeyPrefixes) {
         const WString name = prefix + digits;
         RegistryKey key;
-        if (key.Open(HKEY_CURRENT_USER, name.buffer, KEY_READ))
+        if (key.Open(root, name.buffer, KEY_READ | view))
             return true;
     }
     return false;

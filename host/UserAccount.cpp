@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include "library/RegistryKey.h"
+
 namespace {
 
 // The process token, closed on every path.
@@ -57,4 +59,41 @@ WString CurrentUserSid()
     WString sid(text);
     LocalFree(text);
     return sid;
+}
+
+bool RunsElevated()
+{
+    ProcessToken token;
+    TOKEN_ELEVATION elevation = {};
+    DWORD length = 0;
+    return token.handle != nullptr &&
+           GetTokenInformation(token.handle, TokenElevation, &elevation, sizeof elevation, &length) &&
+           elevation.TokenIsElevated != 0;
+}
+
+std::vector<WString> LocalProfileFolders()
+{
+    std::vector<WString> folders;
+    RegistryKey list;
+    if (!list.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
+                   KEY_READ | KEY_WOW64_64KEY))
+        return folders;
+    wchar_t sid[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof sid / sizeof sid[0];
+        if (RegEnumKeyExW(list.Handle(), i, sid, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        // Expanded by the call: the list names folders by %SystemDrive%.
+        wchar_t path[MAX_PATH + 1] = {};
+        DWORD bytes = sizeof path - sizeof(wchar_t);
+        if (RegGetValueW(list.Handle(), sid, L"ProfileImagePath", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, path,
+                         &bytes) != ERROR_SUCCESS ||
+            path[0] == 0)
+            continue;
+        WString folder(path);
+        if (folder.buffer[folder.length - 1] != L'\\')
+            folder.Append(L"\\");
+        folders.push_back(folder);
+    }
+    return folders;
 }

@@ -239,7 +239,12 @@ private:
 
 WString Disk::AppDataPath()
 {
-    const HRESULT result = SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, scratch);
+    return ShellFolderPath(CSIDL_APPDATA);
+}
+
+WString Disk::ShellFolderPath(int csidl)
+{
+    const HRESULT result = SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, scratch);
     WString path(L"");
     if (FAILED(result) || scratch[0] == 0)
         return path;

@@ -33,6 +33,8 @@ public:
     // When the shell cannot give the folder the result is the empty text,
     // never a bare "\", which would name the root of the current drive.
     [[nodiscard]] WString AppDataPath();
+    // Any folder the shell knows by its CSIDL, on the same terms.
+    [[nodiscard]] WString ShellFolderPath(int csidl);
 
     // True when the path names an existing folder, hidden or not, given
     // with or without its final separator. A drive root such as "C:\" is

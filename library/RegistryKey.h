@@ -28,13 +28,14 @@ public:
         return true;
     }
 
-    // Opens the key for writing, creating it and its missing parents.
-    [[nodiscard]] bool Create(HKEY root, const wchar_t* name)
+    // Opens the key for writing, creating it and its missing parents, in
+    // the registry view `view` (0, KEY_WOW64_32KEY or KEY_WOW64_64KEY).
+    [[nodiscard]] bool Create(HKEY root, const wchar_t* name, REGSAM view = 0)
     {
         Close();
         wchar_t noClass[] = L"";
         HKEY opened = nullptr;
-        const LSTATUS status = RegCreateKeyExW(root, name, 0, noClass, 0, KEY_WRITE, nullptr, &opened, nullptr);
+        const LSTATUS status = RegCreateKeyExW(root, name, 0, noClass, 0, KEY_WRITE | view, nullptr, &opened, nullptr);
         if (status != ERROR_SUCCESS) {
             SetLastError(static_cast<DWORD>(status));
             return false;

@@ -275,6 +275,25 @@ Disk::Obstacle FindObstacle(Mem& package, int32_t year, const WString& addinsFol
     return disk.FirstObstacleBelow(addinsFolder + AddinSubfolder);
 }
 
+Disk::Obstacle FindAddinObstacle(const WString& addinsFolder)
+{
+    Disk::Obstacle obstacle = Disk::ObstacleTo(addinsFolder + L"tarmesh.addin");
+    if (obstacle.Blocks())
+        return obstacle;
+    Disk disk;
+    return disk.FirstObstacleBelow(addinsFolder + AddinSubfolder);
+}
+
+WString AsideName(const WString& target)
+{
+    for (int32_t n = 0; n < 100; ++n) {
+        const WString name = target + (n == 0 ? WString(L"") : L"." + WString(n)) + AsideSuffix;
+        if (GetFileAttributesW(name.buffer) == INVALID_FILE_ATTRIBUTES)
+            return name;
+    }
+    return WString(L"");
+}
+
 void RemoveTemporaryFiles(const WString& folder)
 {
     Disk disk;

@@ -86,9 +86,19 @@ extern const wchar_t* const TemporarySuffix;
 // every year is still as it was. Read-only files are made writable.
 [[nodiscard]] Disk::Obstacle FindObstacle(Mem& package, int32_t year, const WString& addinsFolder);
 
+// The first file of the add-in in an Addins folder (its manifest
+// "tarmesh.addin" and everything below the add-in subfolder) that cannot
+// be removed now, with the reason; none when every one can. Read-only
+// files are made writable.
+[[nodiscard]] Disk::Obstacle FindAddinObstacle(const WString& addinsFolder);
+
 // Appended to the name of the setup program's old copy when it runs and so
 // cannot be replaced: it is renamed aside instead, until a later run.
 extern const wchar_t* const AsideSuffix;
+
+// A name beside `target`, ending with AsideSuffix, that no file has yet;
+// empty when a hundred are taken.
+[[nodiscard]] WString AsideName(const WString& target);
 
 // Removes what a cut installation left under temporary names, and old
 // copies renamed aside, in the folder (its files only, not below). A file
