@@ -83,12 +83,15 @@ std::vector<WString> LocalProfileFolders()
         DWORD length = sizeof sid / sizeof sid[0];
         if (RegEnumKeyExW(list.Handle(), i, sid, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        // Expanded by the call: the list names folders by %SystemDrive%.
+        wchar_t stored[MAX_PATH + 1] = {};
+        DWORD bytes = sizeof stored - sizeof(wchar_t);
+        if (RegGetValueW(list.Handle(), sid, L"ProfileImagePath", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                         nullptr, stored, &bytes) != ERROR_SUCCESS)
+            continue;
+        // The list names folders by %SystemDrive%.
         wchar_t path[MAX_PATH + 1] = {};
-        DWORD bytes = sizeof path - sizeof(wchar_t);
-        if (RegGetValueW(list.Handle(), sid, L"ProfileImagePath", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, path,
-                         &bytes) != ERROR_SUCCESS ||
-            path[0] == 0)
+        const DWORD expanded = ExpandEnvironmentStringsW(stored, path, MAX_PATH + 1);
+        if (expanded == 0 || expanded > MAX_PATH + 1 || path[0] == 0)
             continue;
         WString folder(path);
         if (folder.buffer[folder.length - 1] != L'\\')

@@ -12,6 +12,7 @@
 
 #include <windows.h>
 #include <sddl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include "BuildPaths.h"
@@ -209,12 +210,19 @@ private:
     PROCESS_INFORMATION process = {};
 };
 
-std::wstring RegistryText(HKEY root, const wchar_t* key, const wchar_t* name, DWORD* type = nullptr)
+// `view` is KEY_WOW64_32KEY or KEY_WOW64_64KEY for a key of that registry
+// view.
+std::wstring RegistryText(HKEY root, const wchar_t* key, const wchar_t* name, DWORD* type = nullptr, REGSAM view = 0)
 {
     wchar_t data[2048] = {};
     DWORD bytes = sizeof data - sizeof(wchar_t);
     DWORD kind = 0;
-    if (RegGetValueW(root, key, name, RRF_RT_ANY | RRF_NOEXPAND, &kind, data, &bytes) != ERROR_SUCCESS)
+    HKEY opened;
+    if (RegOpenKeyExW(root, key, 0, KEY_READ | view, &opened) != ERROR_SUCCESS)
+        return L"<missing>";
+    const LSTATUS status = RegGetValueW(opened, nullptr, name, RRF_RT_ANY | RRF_NOEXPAND, &kind, data, &bytes);
+    RegCloseKey(opened);
+    if (status != ERROR_SUCCESS)
         return L"<missing>";
     if (type != nullptr)
         *type = kind;
@@ -1112,4 +1120,196 @@ TEST_F(Installer, QuietRunsNeedNoDesktopAndTellByExitCodeAndLog)
     EXPECT_NE(uninstallLog.find("quiet uninstall"), std::string::npos) << uninstallLog;
     EXPECT_NE(uninstallLog.find("exit code 0"), std::string::npos) << uninstallLog;
     DeleteFileW(defaultLog.c_str());
+}
+
+namespace {
+
+bool TestRunsElevated()
+{
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    TOKEN_ELEVATION elevation = {};
+    DWORD length = 0;
+    GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &length);
+    CloseHandle(token);
+    return elevation.TokenIsElevated != 0;
+}
+
+// Started as an administrator starts a program elevated (the UAC prompt);
+// its exit code, or -1.
+long RunElevated(const std::wstring& program, const std::wstring& arguments)
+{
+    SHELLEXECUTEINFOW start = {};
+    start.cbSize = sizeof start;
+    start.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    start.lpVerb = L"runas";
+    start.lpFile = program.c_str();
+    start.lpParameters = arguments.c_str();
+    start.nShow = SW_HIDE;
+    if (!ShellExecuteExW(&start) || start.hProcess == nullptr)
+        return -1;
+    DWORD code = 0;
+    const bool ended = WaitForSingleObject(start.hProcess, 120000) == WAIT_OBJECT_0;
+    GetExitCodeProcess(start.hProcess, &code);
+    CloseHandle(start.hProcess);
+    return ended ? static_cast<long>(code) : -1;
+}
+
+std::wstring ShellFolder(int csidl)
+{
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return std::wstring(path) + L"\\";
+}
+
+// A key of the computer's 64-bit registry, which Revit, a 64-bit program,
+// writes; a 32-bit program sees it only when it asks for that view.
+void SetMachineKey64(const std::wstring& name, const wchar_t* value = nullptr, const std::wstring& text = L"")
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, name.c_str(), 0, nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    if (value != nullptr)
+        RegSetValueExW(key, value, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+void DeleteMachineTree64(const wchar_t* parent, const wchar_t* name)
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, parent, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return;
+    RegDeleteTreeW(key, name);
+    RegCloseKey(key);
+}
+
+const wchar_t ProfileListKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+const wchar_t OtherProfileSid[] = L"S-1-5-21-0-0-0-1999";
+
+// The computer as the machine-wide tests leave it: without Revit, without
+// the second profile, without the add-in for all users.
+class MachineWide : public Installer
+{
+protected:
+    void SetUp() override
+    {
+        Installer::SetUp();
+        CleanMachine();
+    }
+    void TearDown() override
+    {
+        CleanMachine();
+        Installer::TearDown();
+    }
+
+    void CleanMachine()
+    {
+        DeleteMachineTree64(L"SOFTWARE", L"Autodesk");
+        DeleteMachineTree64(ProfileListKey, OtherProfileSid);
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, UninstallKey, KEY_WOW64_32KEY, 0);
+        DeleteTree(ShellFolder(CSIDL_COMMON_APPDATA) + L"Autodesk\\");
+        DeleteTree(ShellFolder(CSIDL_PROGRAM_FILESX86) + L"Ostrel\\");
+        DeleteTree(OtherProfile());
+    }
+
+    static std::wstring OtherProfile() { return ShellFolder(CSIDL_WINDOWS).substr(0, 3) + L"users\\tarmesh-other\\"; }
+    static std::wstring AllUsersAddins(int year)
+    {
+        return ShellFolder(CSIDL_COMMON_APPDATA) + L"Autodesk\\Revit\\Addins\\" + std::to_wstring(year) + L"\\";
+    }
+    static std::wstring MachineSetupFolder() { return ShellFolder(CSIDL_PROGRAM_FILESX86) + L"Ostrel\\tarmesh\\"; }
+
+    // A per-user copy of an earlier version in an Addins folder.
+    static void PlantCopy(const std::wstring& addins)
+    {
+        Disk disk;
+        ASSERT_TRUE(disk.CreateFolder((addins + L"tarmesh\\").c_str()));
+        ASSERT_TRUE(WriteWhole(addins + L"tarmesh.addin", "earlier manifest"));
+        ASSERT_TRUE(WriteWhole(addins + L"tarmesh\\tarmesh.dll", "earlier library"));
+    }
+};
+
+}  // namespace
+
+// As Configuration Manager and Intune run it in the system context: Revit
+// known to the computer only (its keys in the 64-bit registry), a second
+// local profile with its own earlier copy, then a user's own install and
+// the removal through the computer's entry.
+TEST_F(MachineWide, ARoundTripServesEveryProfileAndWinsOverPerUserCopies)
+{
+    SetMachineKey64(L"SOFTWARE\\Autodesk\\Revit\\2016");
+    SetMachineKey64(L"SOFTWARE\\Autodesk\\Revit\\Autodesk Revit 2017");
+    SetMachineKey64(std::wstring(ProfileListKey) + L"\\" + OtherProfileSid, L"ProfileImagePath",
+                    L"%SystemDrive%\\users\\tarmesh-other");
+    const std::wstring otherCopy = OtherProfile() + L"AppData\\Roaming\\Autodesk\\Revit\\Addins\\2017\\";
+    PlantCopy(otherCopy);
+    PlantCopy(Addins(2016));
+    TempFolder folder(L"tarmesh-machine");
+    const std::wstring log = folder.Path() + L"setup.log";
+    const std::wstring arguments = L"/quiet /allusers /log \"" + log + L"\"";
+
+    // Without an elevated token the computer is not touched. (Wine 10
+    // starts programs with an administrator's filtered token, as Windows
+    // does; Wine 8 with an elevated one.)
+    const bool elevated = TestRunsElevated();
+    if (!elevated) {
+        EXPECT_EQ(RunChild(SetupProgram, L"\"" + SetupProgram + L"\" " + arguments).exitCode, 1603u);
+        EXPECT_FALSE(Exists(AllUsersAddins(2017)));
+    }
+    const auto asAdministrator = [&](const std::wstring& program, const std::wstring& line) {
+        return elevated ? static_cast<long>(RunChild(program, L"\"" + program + L"\" " + line).exitCode)
+                        : RunElevated(program, line);
+    };
+    ASSERT_EQ(asAdministrator(SetupProgram, arguments), 0);
+    for (int year : {2016, 2017})
+        EXPECT_EQ(FilesBelow(AllUsersAddins(year)), ExpectedFor(year)) << year;
+    EXPECT_FALSE(Exists(otherCopy + L"tarmesh.addin"));
+    EXPECT_FALSE(Exists(otherCopy + L"tarmesh"));
+    EXPECT_FALSE(Exists(Addins(2016) + L"tarmesh.addin"));
+    EXPECT_FALSE(Exists(Addins(2016) + L"tarmesh"));
+    const std::wstring copy = MachineSetupFolder() + L"tarmesh.exe";
+    EXPECT_EQ(ReadWhole(copy), ReadWhole(SetupProgram));
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, L"DisplayVersion", nullptr, KEY_WOW64_32KEY),
+              L"1.0.0");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, L"UninstallString", nullptr, KEY_WOW64_32KEY),
+              L"\"" + copy + L"\" /uninstall /allusers");
+    const std::wstring quietUninstall =
+        RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, L"QuietUninstallString", nullptr, KEY_WOW64_32KEY);
+    EXPECT_EQ(quietUninstall, L"\"" + copy + L"\" /uninstall /allusers /quiet");
+    EXPECT_FALSE(KeyExists(UninstallKey)) << "the user's own list holds nothing";
+
+    // A user's own installation leaves the years the computer serves to it,
+    // and removes the user's copy of them.
+    AddRevitKey(L"SOFTWARE\\Autodesk\\Revit\\2017");
+    PlantCopy(Addins(2017));
+    EXPECT_EQ(RunChild(SetupProgram, L"\"" + SetupProgram + L"\" /quiet /log \"" + log + L"\"").exitCode, 0u);
+    EXPECT_FALSE(Exists(Addins(2017) + L"tarmesh.addin"));
+    EXPECT_FALSE(Exists(Addins(2017) + L"tarmesh"));
+    EXPECT_FALSE(KeyExists(UninstallKey));
+    EXPECT_EQ(FilesBelow(AllUsersAddins(2017)), ExpectedFor(2017));
+
+    // The computer's entry removes it all; the running uninstaller's file
+    // cannot go at once, and is renamed aside until the next restart.
+    const size_t programAt = quietUninstall.find(L"\" ");
+    ASSERT_NE(programAt, std::wstring::npos);
+    EXPECT_EQ(asAdministrator(copy, quietUninstall.substr(programAt + 2) + L" /log \"" + log + L"\""), 0);
+    for (int year : {2016, 2017}) {
+        EXPECT_FALSE(Exists(AllUsersAddins(year) + L"tarmesh.addin")) << year;
+        EXPECT_FALSE(Exists(AllUsersAddins(year) + L"tarmesh")) << year;
+    }
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, L"DisplayVersion", nullptr, KEY_WOW64_32KEY),
+              L"<missing>");
+    EXPECT_FALSE(Exists(copy));
+
+    const std::string written = ReadWhole(log);
+    for (const char* line :
+         {"quiet install for all users", "removed ", "tarmesh-other\\AppData\\Roaming\\Autodesk\\Revit\\Addins\\2017\\tarmesh.addin",
+          "Revit 2017: installed for all users of this computer", "quiet uninstall for all users", "exit code 0"})
+        EXPECT_NE(written.find(line), std::string::npos) << line << "\n" << written;
+    if (!elevated) {
+        EXPECT_NE(written.find("refused: /allusers needs an administrator's elevated rights"), std::string::npos)
+            << written;
+    }
 }
