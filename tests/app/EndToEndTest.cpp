@@ -1212,6 +1212,16 @@ protected:
         DeleteTree(ShellFolder(CSIDL_COMMON_APPDATA) + L"Autodesk\\");
         DeleteTree(ShellFolder(CSIDL_PROGRAM_FILESX86) + L"Ostrel\\");
         DeleteTree(OtherProfile());
+        DeleteTree(ProgramFiles64() + L"Autodesk\\");
+    }
+
+    // Where Revit 2027 on reads the add-ins of all users, in Program Files;
+    // what a 32-bit program's %ProgramFiles% names is the x86 one.
+    static std::wstring ProgramFiles64()
+    {
+        return RegistryText(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir",
+                            nullptr, KEY_WOW64_64KEY) +
+               L"\\";
     }
 
     static std::wstring OtherProfile() { return ShellFolder(CSIDL_WINDOWS).substr(0, 3) + L"users\\tarmesh-other\\"; }
@@ -1254,6 +1264,8 @@ TEST_F(MachineWide, ARoundTripServesEveryProfileAndWinsOverPerUserCopies)
     // starts programs with an administrator's filtered token, as Windows
     // does; Wine 8 with an elevated one.)
     const bool elevated = TestRunsElevated();
+    // Recorded for the report: which of the two ways below was taken.
+    RecordProperty("elevated", elevated ? "yes" : "no");
     if (!elevated) {
         EXPECT_EQ(RunChild(SetupProgram, L"\"" + SetupProgram + L"\" " + arguments).exitCode, 1603u);
         EXPECT_FALSE(Exists(AllUsersAddins(2017)));
@@ -1302,6 +1314,15 @@ TEST_F(MachineWide, ARoundTripServesEveryProfileAndWinsOverPerUserCopies)
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, L"DisplayVersion", nullptr, KEY_WOW64_32KEY),
               L"<missing>");
     EXPECT_FALSE(Exists(copy));
+
+    // From 2027 on, Revit reads them from the 64-bit Program Files only.
+    SetMachineKey64(L"SOFTWARE\\Autodesk\\Revit\\2027");
+    ASSERT_EQ(asAdministrator(SetupProgramForOtherYears, L"/quiet /allusers"), 0);
+    const std::wstring addins2027 = ProgramFiles64() + L"Autodesk\\Revit\\Addins\\2027\\";
+    EXPECT_EQ(FilesBelow(addins2027), ExpectedFor(2027, TARMESH_OTHER_YEARS_PAYLOAD_FOLDER));
+    EXPECT_FALSE(Exists(AllUsersAddins(2027)));
+    EXPECT_EQ(asAdministrator(copy, L"/uninstall /allusers /quiet"), 0);
+    EXPECT_FALSE(Exists(addins2027 + L"tarmesh.addin"));
 
     const std::string written = ReadWhole(log);
     for (const char* line :

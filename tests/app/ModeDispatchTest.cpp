@@ -72,6 +72,29 @@ TEST(CommandLine, EveryQuietSwitchInAnyCaseRunsUnattended)
     EXPECT_FALSE(Parse({L"/help"}).IsQuiet());
 }
 
+// Per user unless "/allusers" says otherwise, in every mode but create.
+TEST(CommandLine, AllUsersIsReadInEveryModeAndOnlyThere)
+{
+    EXPECT_FALSE(Parse({}).allUsers);
+    EXPECT_FALSE(Parse({L"/quiet"}).allUsers);
+    const CommandLine window = Parse({L"/AllUsers"});
+    EXPECT_EQ(window.mode, SetupMode::Interactive);
+    EXPECT_TRUE(window.allUsers);
+    EXPECT_FALSE(window.elevated);
+    const CommandLine relaunched = Parse({L"/uninstall", L"/allusers", L"/elevated"});
+    EXPECT_EQ(relaunched.mode, SetupMode::Uninstall);
+    EXPECT_TRUE(relaunched.allUsers && relaunched.elevated);
+    const CommandLine quiet = Parse({L"/quiet", L"/allusers", L"/log", L"x.log"});
+    EXPECT_EQ(quiet.mode, SetupMode::QuietInstall);
+    EXPECT_TRUE(quiet.allUsers);
+    const CommandLine removal = Parse({L"/uninstall", L"/allusers", L"/quiet"});
+    EXPECT_EQ(removal.mode, SetupMode::QuietUninstall);
+    EXPECT_TRUE(removal.allUsers);
+    EXPECT_FALSE(Parse({L"/create", L"/allusers"}).allUsers);
+    EXPECT_EQ(Fault({L"/quiet", L"/allusers", L"/elevated"}), L"unknown argument \"/elevated\"");
+    EXPECT_EQ(Fault({L"/quiet", L"/log", L"/allusers"}), L"/log is not followed by a file");
+}
+
 // A quiet line with anything not understood does nothing, and says what.
 // A wrongly written "/uninstall" must never install instead.
 TEST(CommandLine, AnythingNotUnderstoodInAQuietLineIsRefusedWithItsReason)
