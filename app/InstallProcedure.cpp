@@ -432,6 +432,7 @@ bool DeleteUninstallEntry(const SetupScope& scope)
 {
     const RegistryHive hive = scope.EntryHive();
     const LSTATUS status = RegDeleteKeyExW(hive.root, UninstallKey, hive.view, 0);
+    SetLastError(static_cast<DWORD>(status));
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 

@@ -40,7 +40,7 @@ class SetupScope;
 InstallResult InstallAddin(InstallPrompts& prompts, const SetupScope& scope);
 
 // Deletes the scope's uninstall entry; true when it is gone (or was never
-// there).
+// there), else the registry's error is the thread's last error.
 [[nodiscard]] bool DeleteUninstallEntry(const SetupScope& scope);
 
 // "Installation ERROR: <target> cannot be written (Windows error N)."
