@@ -9,8 +9,8 @@ enum class SetupMode
     Interactive,
     Create,
     Uninstall,
-    QuietInstall,    // /quiet [/log FILE]
-    QuietUninstall,  // /uninstall /quiet [/log FILE]
+    QuietInstall,    // /quiet [/allusers] [/log FILE]
+    QuietUninstall,  // /uninstall /quiet [/allusers] [/log FILE]
     BadCommandLine,  // a quiet switch with anything not understood
 };
 

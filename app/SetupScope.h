@@ -45,8 +45,6 @@ public:
     // the computer's goes at once, or its running program at the next
     // restart.
     [[nodiscard]] bool RemovesSetupFolderAtLogOn() const { return !allUsers; }
-    // The words for the log and the header of a run.
-    [[nodiscard]] const wchar_t* Name() const { return allUsers ? L"for all users" : L"for the user"; }
 
 private:
     bool allUsers = false;

@@ -63,6 +63,8 @@ WString CurrentUserSid()
 
 bool RunsElevated()
 {
+    if (RunsAsLocalSystem())
+        return true;
     ProcessToken token;
     TOKEN_ELEVATION elevation = {};
     DWORD length = 0;
