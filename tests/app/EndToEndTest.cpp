@@ -1,3 +1,7 @@
+// The window is measured with functions of Windows 10.
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0A00
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +20,7 @@
 #include "BuildPaths.h"
 #include "SetupDriver.h"
 #include "library/Disk.h"
+#include "library/GdiObject.h"
 #include "library/Mem.h"
 #include "package/PackageFormat.h"
 #include "support/ChildProcess.h"
@@ -587,6 +592,167 @@ TEST_F(Installer, CheckBoxTogglesInstallAndTheTextBoxTakesTheFocusButNoTyping)
     EXPECT_TRUE(Eventually([&] { return setup.IsTicked(); }));
     EXPECT_EQ(setup.Text(), licence);
     // The close box ends the program too.
+    PostMessageW(setup.window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(setup.WaitForExit(), 0);
+}
+
+namespace {
+
+// The screen's DPI as the test prefix has it (window_at_dpi.sh sets it);
+// Windows' default when it is not set.
+UINT ScreenDpi()
+{
+    DWORD dpi = 0;
+    DWORD size = sizeof dpi;
+    if (RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", RRF_RT_REG_DWORD, nullptr, &dpi,
+                     &size) != ERROR_SUCCESS)
+        return USER_DEFAULT_SCREEN_DPI;
+    return dpi;
+}
+
+LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_BLOCK, 20000, &result);
+    return static_cast<LRESULT>(result);
+}
+
+// Where a control is in its window's client area.
+RECT PlaceOf(HWND control, HWND window)
+{
+    RECT place = {};
+    GetWindowRect(control, &place);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
+    return place;
+}
+
+// The distance between the first two lines of a text box: its font's height.
+int LineHeight(HWND textBox)
+{
+    const LRESULT secondLine = SendTo(textBox, EM_LINEINDEX, 1, 0);
+    return static_cast<short>(HIWORD(SendTo(textBox, EM_POSFROMCHAR, secondLine, 0))) -
+           static_cast<short>(HIWORD(SendTo(textBox, EM_POSFROMCHAR, 0, 0)));
+}
+
+COLORREF ScreenPixel(POINT point)
+{
+    HDC screen = GetDC(nullptr);
+    const COLORREF colour = GetPixel(screen, point.x, point.y);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
+// A device context to measure text in the font it holds.
+class TextMeasure
+{
+public:
+    explicit TextMeasure(HFONT font)
+        : context(CreateCompatibleDC(nullptr)), previous(SelectObject(context, font))
+    {
+    }
+    TextMeasure(const TextMeasure&) = delete;
+    TextMeasure& operator=(const TextMeasure&) = delete;
+    virtual ~TextMeasure()
+    {
+        SelectObject(context, previous);
+        DeleteDC(context);
+    }
+
+    int Height() const
+    {
+        TEXTMETRICW metrics = {};
+        GetTextMetricsW(context, &metrics);
+        return metrics.tmHeight;
+    }
+
+    SIZE Extent(const std::wstring& text) const
+    {
+        SIZE extent = {};
+        GetTextExtentPoint32W(context, text.c_str(), static_cast<int>(text.size()), &extent);
+        return extent;
+    }
+
+private:
+    HDC const context;
+    HGDIOBJ const previous;
+};
+
+}  // namespace
+
+// Runs with the rest at 96 DPI, and by window_at_dpi.sh at 144. A window laid
+// out in 96-DPI pixels is a small window with large letters on a scaled
+// screen; a font made for another DPI clips or shrinks its texts.
+TEST_F(Installer, WindowFollowsTheScreensDpiWithNoTextClipped)
+{
+    const UINT dpi = ScreenDpi();
+    const auto scaled = [dpi](int pixels) { return MulDiv(pixels, static_cast<int>(dpi), 96); };
+    SetupDriver setup;
+    ASSERT_TRUE(setup.Start(SetupProgram));
+    RECT frame = {};
+    GetWindowRect(setup.window, &frame);
+    EXPECT_EQ(frame.right - frame.left, scaled(515));
+    EXPECT_EQ(frame.bottom - frame.top, scaled(600));
+    // Its client area is what the frame Windows draws at this DPI leaves.
+    RECT border = {};
+    AdjustWindowRectExForDpi(&border, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, FALSE, 0, dpi);
+    RECT client = {};
+    GetClientRect(setup.window, &client);
+    EXPECT_EQ(client.right, scaled(515) - (border.right - border.left));
+    EXPECT_EQ(client.bottom, scaled(600) - (border.bottom - border.top));
+
+    const HWND checkBox = GetDlgItem(setup.window, Accept);
+    const HWND installButton = GetDlgItem(setup.window, Install);
+    const HWND quitButton = GetDlgItem(setup.window, Quit);
+    const struct
+    {
+        const char* name;
+        HWND control;
+        RECT at96;  // left, top, width, height
+    } places[] = {{"text box", setup.textBox, {5, 210, 495, 290}},
+                  {"check box", checkBox, {90, 510, 410, 25}},
+                  {"Install", installButton, {300, 540, 90, 25}},
+                  {"Quit", quitButton, {400, 540, 80, 25}}};
+    for (const auto& [name, control, at96] : places) {
+        SCOPED_TRACE(name);
+        const RECT place = PlaceOf(control, setup.window);
+        EXPECT_EQ(place.left, scaled(at96.left));
+        EXPECT_EQ(place.top, scaled(at96.top));
+        EXPECT_EQ(place.right - place.left, scaled(at96.right));
+        EXPECT_EQ(place.bottom - place.top, scaled(at96.bottom));
+        EXPECT_LE(place.right, client.right);
+        EXPECT_LE(place.bottom, client.bottom);
+        EXPECT_EQ(SendTo(control, WM_GETFONT, 0, 0), SendTo(setup.textBox, WM_GETFONT, 0, 0));
+    }
+
+    // Every control shows the message font made for this DPI.
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof metrics;
+    ASSERT_TRUE(SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi));
+    const GdiObject<HFONT> font(CreateFontIndirectW(&metrics.lfMessageFont));
+    const TextMeasure measure(font.Get());
+    EXPECT_EQ(LineHeight(setup.textBox), measure.Height());
+    // Room beside a text: the check box's box and gap, a button's edges.
+    const std::pair<HWND, int> labels[] = {{checkBox, scaled(20)}, {installButton, scaled(8)}, {quitButton, scaled(8)}};
+    for (const auto& [control, beside] : labels) {
+        wchar_t text[64] = {};
+        GetWindowTextW(control, text, 64);
+        const SIZE extent = measure.Extent(text);
+        RECT inside = {};
+        GetClientRect(control, &inside);
+        EXPECT_LE(extent.cx + beside, inside.right) << Utf8(text);
+        EXPECT_LE(extent.cy, inside.bottom) << Utf8(text);
+    }
+
+    // The banner fills its place up to its far corner, and no further.
+    const auto pixelAt = [&](int x, int y) {
+        POINT point = {x, y};
+        ClientToScreen(setup.window, &point);
+        return ScreenPixel(point);
+    };
+    const int right = scaled(5) + scaled(500);
+    const int bottom = scaled(5) + scaled(200);
+    EXPECT_TRUE(Eventually([&] { return pixelAt(right - 2, bottom - 2) != GetSysColor(COLOR_BTNFACE); }));
+    EXPECT_EQ(pixelAt(right - 2, bottom + 2), GetSysColor(COLOR_BTNFACE));
     PostMessageW(setup.window, WM_CLOSE, 0, 0);
     EXPECT_EQ(setup.WaitForExit(), 0);
 }
