@@ -43,6 +43,26 @@ constexpr Place QuitPlace = {400, 540, 80, 25};
 UINT layoutDpi = USER_DEFAULT_SCREEN_DPI;
 GdiObject<HFONT> controlFont;
 
+Place Scaled(const Place& place, UINT dpi)
+{
+    return {ScaleToDpi(place.x, dpi), ScaleToDpi(place.y, dpi), ScaleToDpi(place.width, dpi),
+            ScaleToDpi(place.height, dpi)};
+}
+
+// The window at `dpi`, centred on the work area.
+Place CentredOn(const RECT& workArea, UINT dpi)
+{
+    const int width = ScaleToDpi(WindowWidth, dpi);
+    const int height = ScaleToDpi(WindowHeight, dpi);
+    return {(workArea.left + workArea.right) / 2 - width / 2, (workArea.top + workArea.bottom) / 2 - height / 2, width,
+            height};
+}
+
+void MoveTo(HWND window, const Place& place)
+{
+    SetWindowPos(window, nullptr, place.x, place.y, place.width, place.height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // Placed and given its font by LayOutControls.
 HWND CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, int id, HINSTANCE instance)
 {
@@ -100,23 +120,18 @@ void LayOutControls(UINT dpi)
                                              {SetupWindows::installButton, InstallPlace},
                                              {SetupWindows::quitButton, QuitPlace}};
     for (const auto& [control, place] : places) {
-        SetWindowPos(control, nullptr, ScaleToDpi(place.x, dpi), ScaleToDpi(place.y, dpi),
-                     ScaleToDpi(place.width, dpi), ScaleToDpi(place.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+        MoveTo(control, Scaled(place, dpi));
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(shown), TRUE);
     }
     controlFont = std::move(font);
     InvalidateRect(SetupWindows::window, nullptr, TRUE);
 }
 
-// The window's size for the DPI of the monitor it was made on, centred on
-// the work area.
+// Sizes the window for the DPI of the monitor it was made on.
 void FitToMonitor(const RECT& workArea)
 {
     const UINT dpi = WindowDpi(SetupWindows::window);
-    const int width = ScaleToDpi(WindowWidth, dpi);
-    const int height = ScaleToDpi(WindowHeight, dpi);
-    SetWindowPos(SetupWindows::window, nullptr, (workArea.left + workArea.right) / 2 - width / 2,
-                 (workArea.top + workArea.bottom) / 2 - height / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    MoveTo(SetupWindows::window, CentredOn(workArea, dpi));
     LayOutControls(dpi);
 }
 
@@ -124,8 +139,8 @@ void FitToMonitor(const RECT& workArea)
 // goes and how large it is there.
 void OnDpiChanged(UINT dpi, const RECT& suggested)
 {
-    SetWindowPos(SetupWindows::window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    MoveTo(SetupWindows::window, {suggested.left, suggested.top, suggested.right - suggested.left,
+                                  suggested.bottom - suggested.top});
     LayOutControls(dpi);
 }
 
@@ -167,9 +182,10 @@ public:
         DeleteDC(context);
     }
 
-    HDC const context;
+    HDC Context() const { return context; }
 
 private:
+    HDC const context;
     HGDIOBJ const previous;
 };
 
@@ -192,11 +208,12 @@ void PaintBanner(HWND window)
         return;
     const WindowPaint paint(window);
     const BitmapSource source(paint.Context(), banner.Get());
+    const Place place = Scaled(BannerPlace, layoutDpi);
+    // Halftone stretching needs the brush origin set after it is chosen.
     SetStretchBltMode(paint.Context(), HALFTONE);
     SetBrushOrgEx(paint.Context(), 0, 0, nullptr);
-    StretchBlt(paint.Context(), ScaleToDpi(BannerPlace.x, layoutDpi), ScaleToDpi(BannerPlace.y, layoutDpi),
-               ScaleToDpi(BannerPlace.width, layoutDpi), ScaleToDpi(BannerPlace.height, layoutDpi), source.context, 0,
-               0, size.bmWidth, size.bmHeight, SRCCOPY);
+    StretchBlt(paint.Context(), place.x, place.y, place.width, place.height, source.Context(), 0, 0, size.bmWidth,
+               size.bmHeight, SRCCOPY);
 }
 
 void SetControlsEnabled(bool enabled)
@@ -294,10 +311,10 @@ void RegisterSetupClass(HINSTANCE instance)
 // size, then sized for the monitor it is on.
 bool CreateSetupWindow(HINSTANCE instance, const RECT& workArea)
 {
-    const int x = (workArea.left + workArea.right) / 2 - WindowWidth / 2;
-    const int y = (workArea.top + workArea.bottom) / 2 - WindowHeight / 2;
+    const Place place = CentredOn(workArea, USER_DEFAULT_SCREEN_DPI);
     SetupWindows::window = CreateWindowExW(0, ClassName, L"tarmesh Setup", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                                           x, y, WindowWidth, WindowHeight, nullptr, nullptr, instance, nullptr);
+                                           place.x, place.y, place.width, place.height, nullptr, nullptr, instance,
+                                           nullptr);
     if (SetupWindows::window == nullptr)
         return false;
     CreateControls(instance);
