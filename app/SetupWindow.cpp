@@ -9,6 +9,7 @@
 #include "library/GdiObject.h"
 #include "library/Library.h"
 #include "library/Mem.h"
+#include "library/MemoryContext.h"
 
 namespace {
 
@@ -165,30 +166,6 @@ private:
     HDC context = nullptr;
 };
 
-// A memory context holding one bitmap to copy from; the bitmap is taken
-// out again before the context is deleted.
-class BitmapSource
-{
-public:
-    BitmapSource(HDC target, HBITMAP bitmap)
-        : context(CreateCompatibleDC(target)), previous(SelectObject(context, bitmap))
-    {
-    }
-    BitmapSource(const BitmapSource&) = delete;
-    BitmapSource& operator=(const BitmapSource&) = delete;
-    virtual ~BitmapSource()
-    {
-        SelectObject(context, previous);
-        DeleteDC(context);
-    }
-
-    HDC Context() const { return context; }
-
-private:
-    HDC const context;
-    HGDIOBJ const previous;
-};
-
 // Above 150 % the 1x banner would be stretched more than it can bear.
 GdiObject<HBITMAP> LoadBanner(UINT dpi)
 {
@@ -207,7 +184,7 @@ void PaintBanner(HWND window)
     if (banner.Get() == nullptr || GetObjectW(banner.Get(), sizeof size, &size) == 0)
         return;
     const WindowPaint paint(window);
-    const BitmapSource source(paint.Context(), banner.Get());
+    const MemoryContext source(paint.Context(), banner.Get());
     const Place place = Scaled(BannerPlace, layoutDpi);
     // Halftone stretching needs the brush origin set after it is chosen.
     SetStretchBltMode(paint.Context(), HALFTONE);

@@ -22,6 +22,7 @@
 #include "library/Disk.h"
 #include "library/GdiObject.h"
 #include "library/Mem.h"
+#include "library/MemoryContext.h"
 #include "package/PackageFormat.h"
 #include "support/ChildProcess.h"
 #include "support/MessageBoxes.h"
@@ -642,40 +643,19 @@ COLORREF ScreenPixel(POINT point)
     return colour;
 }
 
-// A device context to measure text in the font it holds.
-class TextMeasure
+int FontHeight(const MemoryContext& measure)
 {
-public:
-    explicit TextMeasure(HFONT font)
-        : context(CreateCompatibleDC(nullptr)), previous(SelectObject(context, font))
-    {
-    }
-    TextMeasure(const TextMeasure&) = delete;
-    TextMeasure& operator=(const TextMeasure&) = delete;
-    virtual ~TextMeasure()
-    {
-        SelectObject(context, previous);
-        DeleteDC(context);
-    }
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(measure.Context(), &metrics);
+    return metrics.tmHeight;
+}
 
-    int Height() const
-    {
-        TEXTMETRICW metrics = {};
-        GetTextMetricsW(context, &metrics);
-        return metrics.tmHeight;
-    }
-
-    SIZE Extent(const std::wstring& text) const
-    {
-        SIZE extent = {};
-        GetTextExtentPoint32W(context, text.c_str(), static_cast<int>(text.size()), &extent);
-        return extent;
-    }
-
-private:
-    HDC const context;
-    HGDIOBJ const previous;
-};
+SIZE TextExtent(const MemoryContext& measure, const std::wstring& text)
+{
+    SIZE extent = {};
+    GetTextExtentPoint32W(measure.Context(), text.c_str(), static_cast<int>(text.size()), &extent);
+    return extent;
+}
 
 }  // namespace
 
@@ -729,14 +709,14 @@ TEST_F(Installer, WindowFollowsTheScreensDpiWithNoTextClipped)
     metrics.cbSize = sizeof metrics;
     ASSERT_TRUE(SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi));
     const GdiObject<HFONT> font(CreateFontIndirectW(&metrics.lfMessageFont));
-    const TextMeasure measure(font.Get());
-    EXPECT_EQ(LineHeight(setup.textBox), measure.Height());
+    const MemoryContext measure(nullptr, font.Get());
+    EXPECT_EQ(LineHeight(setup.textBox), FontHeight(measure));
     // Room beside a text: the check box's box and gap, a button's edges.
     const std::pair<HWND, int> labels[] = {{checkBox, scaled(20)}, {installButton, scaled(8)}, {quitButton, scaled(8)}};
     for (const auto& [control, beside] : labels) {
         wchar_t text[64] = {};
         GetWindowTextW(control, text, 64);
-        const SIZE extent = measure.Extent(text);
+        const SIZE extent = TextExtent(measure, text);
         RECT inside = {};
         GetClientRect(control, &inside);
         EXPECT_LE(extent.cx + beside, inside.right) << Utf8(text);
