@@ -5,9 +5,9 @@ namespace {
 using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
 using SystemParametersInfoForDpiFunction = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
 
-// Functions of newer Windows, looked up while the program runs so that it
-// still starts on Windows 7 and 8, where they are missing. User32 is loaded
-// with the program, so no folder is searched for it.
+// Functions of Windows 10 1607 and later, looked up while the program runs
+// so that it still starts on the Windows before, which lack them. User32 is
+// loaded with the program, so no folder is searched for it.
 template <typename Function>
 Function NewerUser32Function(const char* name)
 {
@@ -39,6 +39,18 @@ UINT SystemDpi()
     return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
 }
 
+// Before Windows 10 1607 there are only the metrics of the system DPI.
+// Windows 8.1 may still put the window on a monitor of another DPI, so
+// their font is scaled to it; on Windows 7 and 8 the two are always equal.
+bool SystemMetricsScaledTo(UINT dpi, NONCLIENTMETRICSW& metrics)
+{
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+        return false;
+    LONG& height = metrics.lfMessageFont.lfHeight;
+    height = MulDiv(height, static_cast<int>(dpi), static_cast<int>(SystemDpi()));
+    return true;
+}
+
 }  // namespace
 
 UINT WindowDpi(HWND window)
@@ -53,15 +65,13 @@ int ScaleToDpi(int pixels, UINT dpi)
     return MulDiv(pixels, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
 }
 
-// Without the per-DPI function the system's metrics are those of the system
-// DPI, which is then the only DPI there is.
 GdiObject<HFONT> MessageFontFor(UINT dpi)
 {
     static const auto forDpi = NewerUser32Function<SystemParametersInfoForDpiFunction>("SystemParametersInfoForDpi");
     NONCLIENTMETRICSW metrics = {};
     metrics.cbSize = sizeof metrics;
-    const BOOL found = forDpi != nullptr ? forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)
-                                         : SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    const bool found = forDpi != nullptr ? forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi) != FALSE
+                                         : SystemMetricsScaledTo(dpi, metrics);
     if (!found)
         return GdiObject<HFONT>();
     return GdiObject<HFONT>(CreateFontIndirectW(&metrics.lfMessageFont));

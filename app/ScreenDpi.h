@@ -7,8 +7,8 @@
 
 #include "library/GdiObject.h"
 
-// The DPI of the monitor the window is on: Windows 10 1607 and later know
-// it per monitor, earlier ones have one DPI for every screen.
+// The DPI of the monitor the window is on; before Windows 10 1607, the
+// system DPI.
 UINT WindowDpi(HWND window);
 
 // `pixels` at 96 DPI, in pixels at `dpi`.
