@@ -18,8 +18,9 @@ void SetInstallScope(const SetupScope& scope);
 
 void RegisterSetupClass(HINSTANCE instance);
 
-// Creates the window, centred on the work area, and its four controls with
-// the default GUI font, and loads the licence. False when the window could
+// Creates the window, centred on the work area, and its four controls, all
+// scaled for the DPI of the monitor it is on, with the message font, and
+// loads the licence. False when the window could
 // not be made (no desktop to show it on).
 bool CreateSetupWindow(HINSTANCE instance, const RECT& workArea);
 

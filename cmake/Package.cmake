@@ -65,8 +65,8 @@ add_custom_command(
     VERBATIM)
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
-set(artwork ${generated}/banner.bmp ${generated}/tarmesh.ico ${generated}/tarmesh-small.ico
-            ${generated}/licence-utf16.txt)
+set(artwork ${generated}/banner.bmp ${generated}/banner-2x.bmp ${generated}/tarmesh.ico
+            ${generated}/tarmesh-small.ico ${generated}/licence-utf16.txt)
 add_custom_command(
     OUTPUT ${artwork}
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/make-artwork.py

@@ -3,6 +3,8 @@
 every run:
 
   banner.bmp          500 x 200, 24 bits: the banner at the top of the window
+  banner-2x.bmp       1000 x 400, 24 bits: the same banner for screens scaled
+                      above 150 %
   tarmesh.ico         16, 32, 48, 64, 128 and 256 pixels, 32 bits: class icon
   tarmesh-small.ico   16 x 16, 32 bits: small class icon
   licence-utf16.txt   the licence text as UTF-16LE with FF FE, CR LF lines
@@ -66,11 +68,19 @@ def draw_text(pixels, width, text, left, top, scale, colour):
         x += 6 * scale
 
 
-def banner_bmp():
-    width, height = 500, 200
-    pixels = [mesh_shade(x, y, width, height) for y in range(height) for x in range(width)]
-    draw_text(pixels, width, "tarmesh", 40, 50, 10, LIGHT)
-    draw_text(pixels, width, "Ostrel Setup", 44, 140, 3, mix(LIGHT, TEAL, 0.25))
+def banner_pixels(scale):
+    """The banner drawn at `scale` times its 500 x 200 size: the mesh is
+    sampled finer and the letters' blocks grow, so a larger copy is sharper
+    rather than merely bigger."""
+    width, height = 500 * scale, 200 * scale
+    pixels = [mesh_shade(x / scale, y / scale, 500, 200) for y in range(height) for x in range(width)]
+    draw_text(pixels, width, "tarmesh", 40 * scale, 50 * scale, 10 * scale, LIGHT)
+    draw_text(pixels, width, "Ostrel Setup", 44 * scale, 140 * scale, 3 * scale, mix(LIGHT, TEAL, 0.25))
+    return width, height, pixels
+
+
+def banner_bmp(scale):
+    width, height, pixels = banner_pixels(scale)
     row_size = (width * 3 + 3) & ~3
     rows = []
     for y in reversed(range(height)):  # bottom-up rows
@@ -159,7 +169,8 @@ def main():
         sys.exit(__doc__)
     source, folder = sys.argv[1], sys.argv[2]
     os.makedirs(folder, exist_ok=True)
-    write_if_changed(os.path.join(folder, "banner.bmp"), banner_bmp())
+    write_if_changed(os.path.join(folder, "banner.bmp"), banner_bmp(1))
+    write_if_changed(os.path.join(folder, "banner-2x.bmp"), banner_bmp(2))
     write_if_changed(os.path.join(folder, "tarmesh.ico"), ico([16, 32, 48, 64, 128, 256]))
     write_if_changed(os.path.join(folder, "tarmesh-small.ico"), ico([16]))
     write_if_changed(os.path.join(folder, "licence-utf16.txt"), licence(source))

@@ -1,3 +1,7 @@
+// The window is measured with functions of Windows 10.
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0A00
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,7 +22,9 @@
 #include "BuildPaths.h"
 #include "SetupDriver.h"
 #include "library/Disk.h"
+#include "library/GdiObject.h"
 #include "library/Mem.h"
+#include "library/MemoryContext.h"
 #include "package/PackageFormat.h"
 #include "support/ChildProcess.h"
 #include "support/MessageBoxes.h"
@@ -674,6 +680,104 @@ TEST_F(Installer, CheckBoxTogglesInstallAndTheTextBoxTakesTheFocusButNoTyping)
     EXPECT_TRUE(Eventually([&] { return setup.IsTicked(); }));
     EXPECT_EQ(setup.Text(), licence);
     // The close box ends the program too.
+    PostMessageW(setup.window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(setup.WaitForExit(), 0);
+}
+
+namespace {
+
+LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_BLOCK, 20000, &result);
+    return static_cast<LRESULT>(result);
+}
+
+// The distance between the first two lines of a text box: its font's height.
+int LineHeight(HWND textBox)
+{
+    const LRESULT secondLine = SendTo(textBox, EM_LINEINDEX, 1, 0);
+    return static_cast<short>(HIWORD(SendTo(textBox, EM_POSFROMCHAR, secondLine, 0))) -
+           static_cast<short>(HIWORD(SendTo(textBox, EM_POSFROMCHAR, 0, 0)));
+}
+
+}  // namespace
+
+// Runs with the rest at 96 DPI, and by window_at_dpi.sh at 144. A window laid
+// out in 96-DPI pixels is a small window with large letters on a scaled
+// screen; a font made for another DPI clips or shrinks its texts.
+TEST_F(Installer, WindowFollowsTheScreensDpiWithNoTextClipped)
+{
+    const std::wstring logPixels = RegistryText(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
+    const int dpi = logPixels[0] == L'#' ? std::stoi(logPixels.substr(1)) : USER_DEFAULT_SCREEN_DPI;
+    const auto scaled = [dpi](int pixels) { return MulDiv(pixels, dpi, USER_DEFAULT_SCREEN_DPI); };
+    SetupDriver setup;
+    ASSERT_TRUE(setup.Start(SetupProgram));
+    RECT frame = {};
+    GetWindowRect(setup.window, &frame);
+    EXPECT_EQ(frame.right - frame.left, scaled(515));
+    EXPECT_EQ(frame.bottom - frame.top, scaled(600));
+    // Its client area is what the frame Windows draws at this DPI leaves.
+    RECT border = {};
+    AdjustWindowRectExForDpi(&border, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, FALSE, 0, dpi);
+    RECT client = {};
+    GetClientRect(setup.window, &client);
+    EXPECT_EQ(client.right, scaled(515) - (border.right - border.left));
+    EXPECT_EQ(client.bottom, scaled(600) - (border.bottom - border.top));
+
+    const HWND checkBox = GetDlgItem(setup.window, Accept);
+    const HWND installButton = GetDlgItem(setup.window, Install);
+    const HWND quitButton = GetDlgItem(setup.window, Quit);
+    const struct
+    {
+        const char* name;
+        HWND control;
+        RECT at96;  // left, top, width, height
+    } places[] = {{"text box", setup.textBox, {5, 210, 495, 290}},
+                  {"check box", checkBox, {90, 510, 410, 25}},
+                  {"Install", installButton, {300, 540, 90, 25}},
+                  {"Quit", quitButton, {400, 540, 80, 25}}};
+    for (const auto& [name, control, at96] : places) {
+        SCOPED_TRACE(name);
+        RECT place = {};
+        GetWindowRect(control, &place);
+        MapWindowPoints(nullptr, setup.window, reinterpret_cast<POINT*>(&place), 2);
+        EXPECT_EQ(place.left, scaled(at96.left));
+        EXPECT_EQ(place.top, scaled(at96.top));
+        EXPECT_EQ(place.right - place.left, scaled(at96.right));
+        EXPECT_EQ(place.bottom - place.top, scaled(at96.bottom));
+        EXPECT_EQ(SendTo(control, WM_GETFONT, 0, 0), SendTo(setup.textBox, WM_GETFONT, 0, 0));
+    }
+
+    // Every control shows the message font made for this DPI.
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof metrics;
+    ASSERT_TRUE(SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi));
+    const GdiObject<HFONT> font(CreateFontIndirectW(&metrics.lfMessageFont));
+    const MemoryContext measure(nullptr, font.Get());
+    TEXTMETRICW fontMetrics = {};
+    GetTextMetricsW(measure.Context(), &fontMetrics);
+    EXPECT_EQ(LineHeight(setup.textBox), fontMetrics.tmHeight);
+    // Room beside a text: the check box's box and gap, a button's edges.
+    const std::pair<HWND, int> labels[] = {{checkBox, scaled(20)}, {installButton, scaled(8)}, {quitButton, scaled(8)}};
+    for (const auto& [control, beside] : labels) {
+        wchar_t text[64] = {};
+        const int length = GetWindowTextW(control, text, 64);
+        SIZE extent = {};
+        GetTextExtentPoint32W(measure.Context(), text, length, &extent);
+        RECT inside = {};
+        GetClientRect(control, &inside);
+        EXPECT_LE(extent.cx + beside, inside.right) << Utf8(text);
+        EXPECT_LE(extent.cy, inside.bottom) << Utf8(text);
+    }
+
+    // The banner fills its place up to its far corner, and no further.
+    POINT corner = {scaled(5) + scaled(500) - 2, scaled(5) + scaled(200) - 2};
+    ClientToScreen(setup.window, &corner);
+    HDC screen = GetDC(nullptr);
+    EXPECT_TRUE(Eventually([&] { return GetPixel(screen, corner.x, corner.y) != GetSysColor(COLOR_BTNFACE); }));
+    EXPECT_EQ(GetPixel(screen, corner.x, corner.y + 4), GetSysColor(COLOR_BTNFACE));
+    ReleaseDC(nullptr, screen);
     PostMessageW(setup.window, WM_CLOSE, 0, 0);
     EXPECT_EQ(setup.WaitForExit(), 0);
 }

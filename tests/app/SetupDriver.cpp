@@ -1,3 +1,7 @@
+// The driver sets its own DPI awareness, a function of Windows 10.
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0A00
+
 #include "SetupDriver.h"
 
 #include <vector>
@@ -24,6 +28,10 @@ SetupDriver::~SetupDriver()
 
 bool SetupDriver::Start(const std::wstring& program)
 {
+    // The program is aware of each monitor's DPI. A driver that were not
+    // would see its window through Windows' scaling: rectangles and
+    // pictures in 96-DPI pixels instead of the screen's.
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     std::wstring line = L"\"" + program + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;

@@ -3,6 +3,7 @@
 // Drives the real setup program from outside, as a user would: starts it,
 // finds its window and controls by class, caption and identifier, clicks,
 // presses keys, reads the text box, and answers its message boxes (MessageBoxes.h).
+// It sees the window in the screen's own pixels, whatever the screen's DPI.
 
 #include <string>
 

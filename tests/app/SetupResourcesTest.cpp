@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include <windows.h>
 
@@ -70,12 +71,15 @@ TEST_F(SetupResources, PackageIsTheBuiltOneAndTheLicenceIsUtf16WithCrLf)
 
 TEST_F(SetupResources, ArtworkAndManifestHaveTheirFormats)
 {
-    const std::string banner = Bytes(MAKEINTRESOURCEW(2), 131);  // RT_BITMAP
-    ASSERT_GE(banner.size(), sizeof(BITMAPINFOHEADER));
-    const auto* info = reinterpret_cast<const BITMAPINFOHEADER*>(banner.data());
-    EXPECT_EQ(info->biWidth, 500);
-    EXPECT_EQ(std::abs(info->biHeight), 200);
-    EXPECT_EQ(info->biBitCount, 24);
+    // The banner, and the same at twice the size for screens above 150 %.
+    for (const auto& [id, width, height] : {std::tuple{131, 500, 200}, std::tuple{133, 1000, 400}}) {
+        const std::string banner = Bytes(MAKEINTRESOURCEW(2), id);  // RT_BITMAP
+        ASSERT_GE(banner.size(), sizeof(BITMAPINFOHEADER)) << id;
+        const auto* info = reinterpret_cast<const BITMAPINFOHEADER*>(banner.data());
+        EXPECT_EQ(info->biWidth, width);
+        EXPECT_EQ(std::abs(info->biHeight), height);
+        EXPECT_EQ(info->biBitCount, 24);
+    }
 
     EXPECT_EQ(IconSizes(Bytes(MAKEINTRESOURCEW(14), 107)), "16x32 32x32 48x32 64x32 128x32 256x32 ");  // RT_GROUP_ICON
     EXPECT_EQ(IconSizes(Bytes(MAKEINTRESOURCEW(14), 108)), "16x32 ");
@@ -84,4 +88,13 @@ TEST_F(SetupResources, ArtworkAndManifestHaveTheirFormats)
     EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.OSTREL\""), std::string::npos);
+    // Without these Windows draws the window at 96 DPI and stretches it,
+    // blurred. Wine 8 takes every program as aware whatever its manifest
+    // says, so there only the program's file can show them.
+    EXPECT_NE(manifest.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+                            "PerMonitorV2, PerMonitor</dpiAwareness>"),
+              std::string::npos);
+    EXPECT_NE(manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">"
+                            "true/pm</dpiAware>"),
+              std::string::npos);
 }
