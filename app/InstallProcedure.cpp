@@ -315,7 +315,7 @@ WString CopySetupProgram(const WString& setupFolder)
 // Windows starts the uninstaller with this command line; the quotes keep a
 // profile path with blanks in one piece. Every value is attempted; false
 // (and the first failure's Windows error) when any is missing.
-[[nodiscard]] bool WriteEntryValues(const SetupScope& scope, const WString& programCopy)
+[[nodiscard]] bool WriteEntryValues(const SetupScope& scope, const Years& years, const WString& programCopy)
 {
     const RegistryHive hive = scope.EntryHive();
     const WString key(UninstallKey);
@@ -340,16 +340,16 @@ WString CopySetupProgram(const WString& setupFolder)
     // Size, date and location for the installed-programs list.
     writes.Note(SetRegistryString(hive, key, L"InstallLocation", scope.SetupFolder()));
     writes.Note(SetRegistryString(hive, key, L"InstallDate", InstallDateToday()));
-    writes.Note(SetRegistryNumber(hive, key, L"EstimatedSize", InstalledKilobytes(scope, programCopy)));
+    writes.Note(SetRegistryNumber(hive, key, L"EstimatedSize", InstalledKilobytes(scope, years, programCopy)));
     return writes.AllWritten();
 }
 
 // An entry without its UninstallString, or with an old one, would offer a
 // removal that does not work: a partial entry goes whole. The add-in's
 // files stay; running the setup again writes the entry.
-[[nodiscard]] WString WriteUninstallEntry(const SetupScope& scope, const WString& programCopy)
+[[nodiscard]] WString WriteUninstallEntry(const SetupScope& scope, const Years& years, const WString& programCopy)
 {
-    if (WriteEntryValues(scope, programCopy))
+    if (WriteEntryValues(scope, years, programCopy))
         return WString(L"");
     const DWORD error = GetLastError();
     (void)DeleteUninstallEntry(scope);
@@ -378,7 +378,7 @@ WString CopySetupProgram(const WString& setupFolder)
 }
 
 // The setup copy, the clean-up and the entry, once every year is done.
-[[nodiscard]] WString Register(const SetupScope& scope)
+[[nodiscard]] WString Register(const SetupScope& scope, const Years& years)
 {
     const WString setupFolder = scope.SetupFolder();
     WString failure = CopySetupProgram(setupFolder);
@@ -387,7 +387,7 @@ WString CopySetupProgram(const WString& setupFolder)
         failure = CancelLogOnCleanUp(scope);
     }
     if (failure.length == 0)
-        failure = WriteUninstallEntry(scope, setupFolder + L"tarmesh.exe");
+        failure = WriteUninstallEntry(scope, years, setupFolder + L"tarmesh.exe");
     return failure;
 }
 
@@ -413,7 +413,7 @@ WString CopySetupProgram(const WString& setupFolder)
     if (result != InstallResult::Installed)
         return result;
     AppendProgress(L"Please wait...\r\n");
-    const WString failure = Register(scope);
+    const WString failure = Register(scope, plan.years);
     if (failure.length == 0)
         return InstallResult::Installed;
     prompts.ReportFailure(failure);

@@ -4,9 +4,7 @@
 
 #include <windows.h>
 
-#include "app/InstallationYears.h"
 #include "app/SetupScope.h"
-#include "host/RevitDiscovery.h"
 #include "library/Date.h"
 #include "library/Disk.h"
 #include "library/File.h"
@@ -37,15 +35,12 @@ uint64_t AddinBytes(Disk& disk, const WString& addins)
 
 }  // namespace
 
-uint32_t InstalledKilobytes(const SetupScope& scope, const WString& programCopy)
+uint32_t InstalledKilobytes(const SetupScope& scope, const std::vector<int32_t>& years, const WString& programCopy)
 {
     Disk disk;
     uint64_t largest = 0;
-    const RegistryHive revit = scope.RevitHive();
-    for (int32_t year = FirstInstallationYear; year <= LastInstallationYear; ++year) {
-        if (IsRevitInstalled(year, revit.root, revit.view))
-            largest = std::max(largest, AddinBytes(disk, scope.AddinsFolder(year)));
-    }
+    for (int32_t year : years)
+        largest = std::max(largest, AddinBytes(disk, scope.AddinsFolder(year)));
     const uint64_t kilobytes = (largest + FileBytes(programCopy) + 1023) / 1024;
     return static_cast<uint32_t>(std::min<uint64_t>(kilobytes, UINT32_MAX));
 }

@@ -90,7 +90,7 @@ int QuietOutcome(const CommandLine& line, bool asLocalSystem)
                                L"with /allusers"));
         return ExitFailed;
     }
-    const SetupScope scope = line.allUsers ? SetupScope::ForAllUsers() : SetupScope::ForUser();
+    const SetupScope scope = SetupScope::For(line.allUsers);
     if (line.mode == SetupMode::QuietInstall) {
         QuietPrompts prompts;
         return InstallExitCode(InstallAddin(prompts, scope));
@@ -176,56 +176,44 @@ int RunInteractiveMode(HINSTANCE instance, int showCommand, const SetupScope& sc
     return ExitDone;
 }
 
-}  // namespace
-
-// The window and the uninstaller for all users start themselves again with
-// an administrator's rights (the UAC prompt) and end. Started so already
-// and still without them, they say so rather than ask again and again.
-[[nodiscard]] bool MayChangeTheComputer(const CommandLine& line, int& exitCode)
+// The window and the uninstaller for all users, started without an
+// administrator's rights, start themselves again with them (the UAC
+// prompt) and end. Started so already and still without them, they say so
+// rather than ask again and again.
+int StartElevated(const CommandLine& line)
 {
-    if (!line.allUsers || RunsElevated())
-        return true;
-    exitCode = ExitFailed;
     if (line.elevated) {
         MessageBoxW(nullptr, L"Installing or removing tarmesh for all users of this computer needs an administrator.",
                     L"Error", MB_ICONERROR);
-        return false;
+        return ExitFailed;
     }
-    const wchar_t* arguments =
-        line.mode == SetupMode::Uninstall ? L"/uninstall /allusers /elevated" : L"/allusers /elevated";
     const WString program = Library::ModulePath();
     SHELLEXECUTEINFOW start = {};
     start.cbSize = sizeof start;
     start.fMask = SEE_MASK_NOASYNC;
     start.lpVerb = L"runas";
     start.lpFile = program.buffer;
-    start.lpParameters = arguments;
+    start.lpParameters =
+        line.mode == SetupMode::Uninstall ? L"/uninstall /allusers /elevated" : L"/allusers /elevated";
     start.nShow = SW_SHOWNORMAL;
-    if (ShellExecuteExW(&start))
-        exitCode = ExitDone;
-    return false;
+    return ShellExecuteExW(&start) ? ExitDone : ExitFailed;
 }
+
+}  // namespace
 
 int RunMode(const CommandLine& line, HINSTANCE instance, int showCommand)
 {
-    int exitCode = ExitDone;
-    switch (line.mode) {
-    case SetupMode::Create:
-        RunCreateMode();
-        break;
-    case SetupMode::Uninstall:
-        if (MayChangeTheComputer(line, exitCode))
-            RunUninstallMode(line.allUsers ? SetupScope::ForAllUsers() : SetupScope::ForUser());
-        return exitCode;
-    case SetupMode::Interactive:
-        if (!MayChangeTheComputer(line, exitCode))
-            return exitCode;
-        return RunInteractiveMode(instance, showCommand,
-                                  line.allUsers ? SetupScope::ForAllUsers() : SetupScope::ForUser());
-    case SetupMode::QuietInstall:
-    case SetupMode::QuietUninstall:
-    case SetupMode::BadCommandLine:
+    if (line.IsQuiet())
         return RunQuietMode(line);
+    if (line.mode == SetupMode::Create) {
+        RunCreateMode();
+        return ExitDone;
     }
-    return ExitDone;
+    if (line.allUsers && !RunsElevated())
+        return StartElevated(line);
+    if (line.mode == SetupMode::Uninstall) {
+        RunUninstallMode(SetupScope::For(line.allUsers));
+        return ExitDone;
+    }
+    return RunInteractiveMode(instance, showCommand, SetupScope::For(line.allUsers));
 }

@@ -21,6 +21,7 @@ public:
     [[nodiscard]] static SetupScope ForUser();
     // ProgramData and Program Files, HKEY_LOCAL_MACHINE.
     [[nodiscard]] static SetupScope ForAllUsers();
+    [[nodiscard]] static SetupScope For(bool allUsers) { return allUsers ? ForAllUsers() : ForUser(); }
 
     // False when a folder it needs cannot be found: every path would then
     // be relative to wherever the program was started.

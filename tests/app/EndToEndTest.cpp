@@ -1248,14 +1248,15 @@ TEST_F(Installer, QuietRunsNeedNoDesktopAndTellByExitCodeAndLog)
 
 namespace {
 
-bool TestRunsElevated()
+bool RunsElevated(HANDLE process = GetCurrentProcess())
 {
     HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
     TOKEN_ELEVATION elevation = {};
     DWORD length = 0;
-    GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &length);
-    CloseHandle(token);
+    if (OpenProcessToken(process, TOKEN_QUERY, &token)) {
+        GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &length);
+        CloseHandle(token);
+    }
     return elevation.TokenIsElevated != 0;
 }
 
@@ -1387,7 +1388,7 @@ TEST_F(MachineWide, ARoundTripServesEveryProfileAndWinsOverPerUserCopies)
     // Without an elevated token the computer is not touched. (Wine 10
     // starts programs with an administrator's filtered token, as Windows
     // does; Wine 8 with an elevated one.)
-    const bool elevated = TestRunsElevated();
+    const bool elevated = RunsElevated();
     // Recorded for the report: which of the two ways below was taken.
     RecordProperty("elevated", elevated ? "yes" : "no");
     if (!elevated) {
@@ -1464,7 +1465,7 @@ TEST_F(MachineWide, ARoundTripServesEveryProfileAndWinsOverPerUserCopies)
 // elevated, through the UAC prompt, and ends.
 TEST_F(MachineWide, TheWindowStartsItselfAgainElevated)
 {
-    if (TestRunsElevated())
+    if (RunsElevated())
         GTEST_SKIP() << "this Wine starts every program elevated";
     EXPECT_EQ(RunChild(SetupProgram, L"\"" + SetupProgram + L"\" /allusers").exitCode, 0u);
     HWND window = nullptr;
@@ -1477,14 +1478,7 @@ TEST_F(MachineWide, TheWindowStartsItselfAgainElevated)
     GetWindowThreadProcessId(window, &id);
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, id);
     ASSERT_NE(process, nullptr);
-    HANDLE token = nullptr;
-    TOKEN_ELEVATION elevation = {};
-    DWORD length = 0;
-    EXPECT_TRUE(OpenProcessToken(process, TOKEN_QUERY, &token) &&
-                GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &length));
-    EXPECT_NE(elevation.TokenIsElevated, 0u);
-    if (token != nullptr)
-        CloseHandle(token);
+    EXPECT_TRUE(RunsElevated(process));
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForSingleObject(process, 30000), WAIT_OBJECT_0);
     CloseHandle(process);
